@@ -1,0 +1,312 @@
+// Camera parameter functions: one table of registers and packings behind every setter and getter,
+// plus the data format and the defect pixel and gamma table transfers.
+#include <cstdint>
+
+#include "Core.h"
+#include "DeviceAccess.h"
+#include "QEL_API.h"
+
+namespace qel {
+namespace {
+
+enum class Packing : uint8_t {
+  kPlain,
+  kSignMagnitude,    // high byte 1 for negative, low byte the magnitude
+  kTwosComplement9,  // bit 8 in the high byte, bits 7..0 in the low byte
+  kNibbleL0,         // 4-bit fields of a shared register: low byte bits 3..0,
+  kNibbleL1,         // low byte bits 7..4,
+  kNibbleH0,         // high byte bits 3..0,
+  kNibbleH1,         // high byte bits 7..4
+};
+
+struct Parameter {
+  const char* name;
+  uint16_t reg;  // bank 0 number of index 0; index i uses reg + i
+  Packing packing;
+  uint8_t count;  // 1 for scalar parameters, else the number of indices
+  bool shadowed;  // copied into the parameter shadow after every successful transfer
+  bool rawRead;   // the getter reads through QEL_DeviceRead
+};
+
+// name, register, packing, index count, shadowed, read through QEL_DeviceRead
+#define QEL_PARAMETERS(X)                                   \
+  X(ControlMode, 0x00, kPlain, 2, true, false)              \
+  X(BlackLevel, 0x02, kPlain, 1, true, false)               \
+  X(ExposureTime, 0x03, kPlain, 1, true, false)             \
+  X(RawGain, 0x04, kPlain, 1, true, false)                  \
+  X(AGC_AEC_Target, 0x05, kPlain, 1, true, false)           \
+  X(Hysteresis, 0x06, kPlain, 4, true, true)                \
+  X(ControlSpeed, 0x0A, kPlain, 1, true, false)             \
+  X(ControlMonitor, 0x0B, kPlain, 2, true, false)           \
+  X(MinLightLevel, 0x0D, kPlain, 1, true, false)            \
+  X(ALC_Param, 0x0E, kPlain, 1, true, false)                \
+  X(LightLevel, 0x0F, kPlain, 1, true, false)               \
+  X(AWB, 0x10, kPlain, 1, false, false)                     \
+  X(GainRB, 0x11, kSignMagnitude, 2, true, false)           \
+  X(ColorMatrix, 0x13, kTwosComplement9, 9, true, true)     \
+  X(GainYC, 0x1C, kSignMagnitude, 3, true, false)           \
+  X(ALC_Target, 0x1F, kPlain, 1, true, false)               \
+  X(Gamma, 0x20, kNibbleL0, 1, true, false)                 \
+  X(ImageFlip, 0x20, kNibbleL1, 1, true, false)             \
+  X(ImageRotation, 0x20, kNibbleH0, 1, true, false)         \
+  X(DVI_ImageSize, 0x20, kNibbleH1, 1, true, false)         \
+  X(NoiseReduction, 0x21, kNibbleL0, 1, true, false)        \
+  X(EdgeEnhancement, 0x21, kNibbleL1, 1, true, false)       \
+  X(VFPN_Corr, 0x21, kNibbleH0, 1, true, false)             \
+  X(DVI_Resolution, 0x21, kNibbleH1, 1, true, false)        \
+  X(CIS_ImageFineAdj, 0x22, kNibbleL0, 1, true, false)      \
+  X(DP_Corr, 0x23, kNibbleL0, 1, false, false)              \
+  X(FPN_Corr, 0x23, kNibbleL1, 1, false, false)             \
+  X(FPN_Data_Acquisition, 0x23, kNibbleH0, 1, false, false) \
+  X(CIS_VoutCurrent, 0x24, kNibbleL0, 1, true, false)       \
+  X(CIS_Connect, 0xF0, kPlain, 1, false, false)             \
+  X(CIS_LimitFlag, 0xF1, kPlain, 1, false, false)           \
+  X(CIS_Type, 0xF4, kPlain, 1, false, false)                \
+  X(CIS_ConnectionDet, 0xF6, kPlain, 1, true, false)        \
+  X(CIS_OverCurrentDet, 0xF7, kPlain, 1, true, false)       \
+  X(CIS_ManualDetect, 0xF8, kPlain, 1, false, false)        \
+  X(FPGA_Ver, 0xFF, kPlain, 1, false, false)
+
+enum Id : int {
+#define QEL_PARAMETER_ID(name, ...) k##name,
+  QEL_PARAMETERS(QEL_PARAMETER_ID)
+#undef QEL_PARAMETER_ID
+};
+
+constexpr Parameter kParameters[] = {
+#define QEL_PARAMETER_ENTRY(name, reg, packing, count, shadowed, rawRead) \
+  {#name, reg, Packing::packing, count, shadowed, rawRead},
+    QEL_PARAMETERS(QEL_PARAMETER_ENTRY)
+#undef QEL_PARAMETER_ENTRY
+};
+
+// Every register a parameter can reach, in either bank, has its two bytes in the shadow.
+constexpr bool ShadowCoversTable() {
+  for (const Parameter& p : kParameters) {
+    int last = p.reg + p.count - 1 + (p.reg < kBankedLimit ? kBank1Offset : 0);
+    if (64 + 2 * last + 1 >= static_cast<int>(kShadowSize) || last > 0xFF) return false;
+  }
+  return true;
+}
+static_assert(ShadowCoversTable());
+
+constexpr bool IsNibble(Packing packing) {
+  return packing >= Packing::kNibbleL0;
+}
+
+// Bit position of a nibble field inside the 16-bit register value.
+constexpr int NibbleShift(Packing packing) {
+  return 4 * (static_cast<int>(packing) - static_cast<int>(Packing::kNibbleL0));
+}
+
+void Encode(Packing packing, int value, uint8_t bytes[2]) {
+  unsigned bits = static_cast<unsigned>(value);
+  switch (packing) {
+    case Packing::kSignMagnitude: {
+      // Unsigned negation: the magnitude of INT_MIN must not overflow.
+      unsigned magnitude = value < 0 ? 0u - bits : bits;
+      bytes[0] = value < 0 ? 1 : 0;
+      bytes[1] = static_cast<uint8_t>(magnitude & 0xFF);
+      break;
+    }
+    case Packing::kTwosComplement9:
+      bytes[0] = static_cast<uint8_t>((bits >> 8) & 1);
+      bytes[1] = static_cast<uint8_t>(bits & 0xFF);
+      break;
+    default:
+      bytes[0] = static_cast<uint8_t>((bits >> 8) & 0xFF);
+      bytes[1] = static_cast<uint8_t>(bits & 0xFF);
+      break;
+  }
+}
+
+int Decode(Packing packing, const uint8_t bytes[2]) {
+  int word = bytes[0] << 8 | bytes[1];
+  switch (packing) {
+    case Packing::kPlain:
+      return word;
+    case Packing::kSignMagnitude:
+      return (bytes[0] & 1) ? -bytes[1] : bytes[1];
+    case Packing::kTwosComplement9:
+      return bytes[1] - 256 * (bytes[0] & 1);
+    default:
+      return (word >> NibbleShift(packing)) & 0xF;
+  }
+}
+
+void UpdateShadow(uint16_t reg, const uint8_t bytes[2]) {
+  uint8_t* shadow = Shadow();
+  if (shadow == nullptr) return;
+  shadow[64 + 2 * reg] = bytes[0];
+  shadow[65 + 2 * reg] = bytes[1];
+}
+
+int SetParameter(Id id, int index, int value) {
+  const Parameter& p = kParameters[id];
+  if (index < 0 || index >= p.count) return -1;
+  const uint16_t reg = BankedRegister(static_cast<uint16_t>(p.reg + index));
+  uint8_t bytes[2] = {0, 0};
+  if (IsNibble(p.packing)) {
+    // Without the other three fields as the unit holds them, writing would clear them.
+    if (ReadRegister(reg, bytes) != 0) return 1;
+    const int shift = NibbleShift(p.packing);
+    unsigned word = static_cast<unsigned>(bytes[0] << 8 | bytes[1]);
+    word = (word & ~(0xFu << shift)) | ((static_cast<unsigned>(value) & 0xF) << shift);
+    bytes[0] = static_cast<uint8_t>(word >> 8);
+    bytes[1] = static_cast<uint8_t>(word & 0xFF);
+  } else {
+    Encode(p.packing, value, bytes);
+  }
+  if (WriteRegister(reg, bytes) != 0) return 1;
+  if (p.shadowed) UpdateShadow(reg, bytes);
+  return 0;
+}
+
+int GetParameter(Id id, int index, int* value) {
+  const Parameter& p = kParameters[id];
+  if (value == nullptr || index < 0 || index >= p.count) return -1;
+  const uint16_t reg = BankedRegister(static_cast<uint16_t>(p.reg + index));
+  uint8_t bytes[2] = {0, 0};
+  const int result = p.rawRead ? QEL_DeviceRead(0, reg, 2, bytes) : ReadRegister(reg, bytes);
+  if (result != 0) {
+    *value = 0;
+    return 1;
+  }
+  if (p.shadowed) UpdateShadow(reg, bytes);
+  *value = Decode(p.packing, bytes);
+  return 0;
+}
+
+// Moves chunks x 32 consecutive registers from base on, 64 bytes per transfer; stops at the
+// first failed transfer.
+int ReadBlock(uint16_t base, int chunks, uint8_t* data) {
+  for (int i = 0; i < chunks; ++i) {
+    if (ControlIn(kReqRegRead, 0, static_cast<uint16_t>(base + 32 * i), data + 64 * i, 64) != 0)
+      return 1;
+  }
+  return 0;
+}
+
+int WriteBlock(uint16_t base, int chunks, const uint8_t* data) {
+  for (int i = 0; i < chunks; ++i) {
+    if (ControlOut(kReqRegWrite, 0, static_cast<uint16_t>(base + 32 * i), data + 64 * i, 64) != 0)
+      return 1;
+  }
+  return 0;
+}
+
+constexpr int kDpTableChunks = 2;       // 64 registers
+constexpr int kGammaTableChunks = 128;  // 4096 registers
+
+uint16_t DpTableBase(unsigned table) {
+  return table == 1 ? 0x200 : 0x100;
+}
+
+uint16_t GammaTableBase(int table) {
+  if (table == 1) return 0xD000;
+  if (table == 2) return 0xE000;
+  return 0xC000;
+}
+
+constexpr uint16_t kStatusItemDataFormat = 2;
+
+}  // namespace
+}  // namespace qel
+
+using qel::GetParameter;
+using qel::SetParameter;
+
+// Exported wrappers; the shape of each must match the index count of its table entry.
+#define QEL_SCALAR_SET(name)                                \
+  static_assert(qel::kParameters[qel::k##name].count == 1); \
+  QEL_EXPORT int QEL_CALL QEL_Set_##name(int value) {       \
+    return SetParameter(qel::k##name, 0, value);            \
+  }
+#define QEL_SCALAR_GET(name)                                \
+  static_assert(qel::kParameters[qel::k##name].count == 1); \
+  QEL_EXPORT int QEL_CALL QEL_Get_##name(int* value) {      \
+    return GetParameter(qel::k##name, 0, value);            \
+  }
+#define QEL_INDEXED_SET(name)                                    \
+  static_assert(qel::kParameters[qel::k##name].count > 1);       \
+  QEL_EXPORT int QEL_CALL QEL_Set_##name(int index, int value) { \
+    return SetParameter(qel::k##name, index, value);             \
+  }
+#define QEL_INDEXED_GET(name)                                     \
+  static_assert(qel::kParameters[qel::k##name].count > 1);        \
+  QEL_EXPORT int QEL_CALL QEL_Get_##name(int index, int* value) { \
+    return GetParameter(qel::k##name, index, value);              \
+  }
+#define QEL_SCALAR(name) QEL_SCALAR_SET(name) QEL_SCALAR_GET(name)
+#define QEL_INDEXED(name) QEL_INDEXED_SET(name) QEL_INDEXED_GET(name)
+
+QEL_INDEXED(ControlMode)
+QEL_SCALAR(BlackLevel)
+QEL_SCALAR(ExposureTime)
+QEL_SCALAR(RawGain)
+QEL_SCALAR(AGC_AEC_Target)
+QEL_INDEXED(Hysteresis)
+QEL_SCALAR(ControlSpeed)
+QEL_INDEXED(ControlMonitor)
+QEL_SCALAR(MinLightLevel)
+QEL_SCALAR(ALC_Param)
+QEL_SCALAR(LightLevel)
+QEL_SCALAR(AWB)
+QEL_INDEXED(GainRB)
+QEL_INDEXED(ColorMatrix)
+QEL_INDEXED(GainYC)
+QEL_SCALAR(ALC_Target)
+QEL_SCALAR(Gamma)
+QEL_SCALAR(ImageFlip)
+QEL_SCALAR(ImageRotation)
+QEL_SCALAR(DVI_ImageSize)
+QEL_SCALAR(NoiseReduction)
+QEL_SCALAR(EdgeEnhancement)
+QEL_SCALAR(VFPN_Corr)
+QEL_SCALAR(DVI_Resolution)
+QEL_SCALAR(CIS_ImageFineAdj)
+QEL_SCALAR(DP_Corr)
+QEL_SCALAR(FPN_Corr)
+QEL_SCALAR(FPN_Data_Acquisition)
+QEL_SCALAR(CIS_VoutCurrent)
+QEL_SCALAR_GET(CIS_Connect)
+QEL_SCALAR(CIS_LimitFlag)
+QEL_SCALAR_GET(CIS_Type)
+QEL_SCALAR(CIS_ConnectionDet)
+QEL_SCALAR(CIS_OverCurrentDet)
+QEL_SCALAR(CIS_ManualDetect)
+QEL_SCALAR_GET(FPGA_Ver)
+
+QEL_EXPORT int QEL_CALL QEL_Set_DataFormat(int value) {
+  const uint8_t item[3] = {0, static_cast<uint8_t>(value & 0xFF), 0};
+  return qel::ControlOut(qel::kReqSetStatus, 0, qel::kStatusItemDataFormat, item, 3);
+}
+
+QEL_EXPORT int QEL_CALL QEL_Get_DataFormat(int* value) {
+  if (value == nullptr) return -1;
+  uint8_t status[qel::kStatusSize];
+  const int result = qel::FetchStatus(status);
+  // The record is zeroed before the fetch, so a failed fetch reports format 0.
+  *value = status[qel::kStatusDataFormat];
+  return result;
+}
+
+QEL_EXPORT int QEL_CALL QEL_Set_DP_Table(unsigned int table, const unsigned char* data) {
+  if (data == nullptr) return -1;
+  return qel::WriteBlock(qel::DpTableBase(table), qel::kDpTableChunks, data);
+}
+
+QEL_EXPORT int QEL_CALL QEL_Get_DP_Table(unsigned int table, unsigned char* data) {
+  if (data == nullptr) return -1;
+  return qel::ReadBlock(qel::DpTableBase(table), qel::kDpTableChunks, data);
+}
+
+QEL_EXPORT int QEL_CALL QEL_Set_Gamma_Table(int table, const unsigned char* data) {
+  if (data == nullptr) return -1;
+  return qel::WriteBlock(qel::GammaTableBase(table), qel::kGammaTableChunks, data);
+}
+
+QEL_EXPORT int QEL_CALL QEL_Get_Gamma_Table(int table, unsigned char* data) {
+  if (data == nullptr) return -1;
+  return qel::ReadBlock(qel::GammaTableBase(table), qel::kGammaTableChunks, data);
+}
