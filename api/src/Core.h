@@ -37,7 +37,12 @@ constexpr size_t kStatusUnitEeprom = 3;
 constexpr size_t kStatusCisEeprom = 4;
 
 // EEPROM states in status bytes 3 and 4.
-enum EepromState : uint8_t { kEepromReady = 0, kEepromBusy = 1, kEepromError = 2, kEepromAbsent = 3 };
+enum EepromState : uint8_t {
+  kEepromReady = 0,
+  kEepromBusy = 1,
+  kEepromError = 2,
+  kEepromAbsent = 3
+};
 
 // How long the EEPROM-ready wait keeps polling a unit that reports busy before giving up.
 constexpr int kEepromReadyTimeoutMs = 2000;

@@ -61,6 +61,11 @@ class Device {
 
   // Cancels the outstanding read and returns when the buffer is no longer written to.
   virtual void AbortRead() = 0;
+
+  // False once the stack has reported that this handle's unit is gone. A unit pulled and
+  // re-plugged between two presence checks still counts as present, but its old handle is dead;
+  // the connection thread closes such a device and opens the unit afresh. Does not block.
+  virtual bool Attached() const { return true; }
 };
 
 // Finds and opens the unit. One backend per library start.

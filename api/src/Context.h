@@ -1,0 +1,83 @@
+// The library's process-wide state: connection, acquisition, frame ring and change mask.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "Semaphore.h"
+#include "usb/Backend.h"
+
+namespace qel {
+
+// Thread states used by both library threads.
+enum ThreadState : int { kStarting = 0, kRunning = 1, kEnded = 2 };
+
+constexpr int kRingBuffers = 4;
+constexpr uint32_t kRingBufferSize = 1u << 20;
+constexpr int kSemaphoreMax = 60;
+constexpr int kPresenceCycleMs = 50;
+constexpr int kReadTimeoutMs = 3000;
+
+struct Context {
+  // Backend chosen at QEL_Init (platform or simulated unit).
+  std::unique_ptr<usb::Backend> backend;
+
+  // The opened unit; swapped out under the mutex before it is released, so a caller that has
+  // taken a reference keeps the device alive until its transfer returns.
+  std::mutex deviceMutex;
+  std::shared_ptr<usb::Device> device;
+  std::atomic<bool> open{false};
+  usb::PipeInfo pipes;
+
+  // Connection thread.
+  std::thread connectionThread;
+  std::atomic<int> connectionState{kEnded};
+  std::atomic<bool> connectionRun{false};
+  std::atomic<int> connected{0};
+
+  // Acquisition thread.
+  std::thread acquisitionThread;
+  std::atomic<int> acquisitionState{kStarting};
+  std::atomic<bool> acquisitionRun{false};
+  std::atomic<bool> inTransfer{false};
+
+  // Frame ring. The acquisition thread fills the buffer after the newest one while readers copy
+  // the newest; its length is stored before the frame is published. A published frame is
+  // sequence * 4 + buffer index; the sequence never restarts while the ring lives, so the
+  // newest frame stays readable (and is recognised as the same frame) across a reconnection,
+  // while the frame counter restarts with every acquisition thread.
+  std::unique_ptr<uint8_t[]> ringMemory;
+  uint8_t* buffers[kRingBuffers] = {};
+  std::atomic<int> bufferCount{0};
+  std::atomic<uint32_t> readSize{0};
+  std::atomic<uint32_t> lengths[kRingBuffers] = {};
+  std::atomic<uint32_t> frameCounter{0};
+  std::atomic<uint64_t> published{0};  // 0: no frame yet (frame-available flag 0)
+  std::atomic<uint64_t> lastReturned{0};
+  std::atomic<int> ringUsers{0};  // callers inside QEL_GetFrame; the ring is freed only at 0
+  DataSemaphore semaphore;
+
+  // Change-mask accumulator and its guard.
+  std::mutex changeMaskGuard;
+  uint8_t changeMask[6] = {};
+
+  // Parameter shadow (576 bytes); lives in the context so a late caller never touches freed
+  // memory.
+  uint8_t shadow[576] = {};
+
+  // Library file version words, read at QEL_Init.
+  std::atomic<uint32_t> version{0};
+};
+
+Context& Ctx();
+
+// Connection-thread helpers shared with the acquisition code.
+void StartAcquisition();
+void StopAcquisition();
+void AllocateRing();
+void ReleaseRing();
+
+}  // namespace qel
