@@ -1,0 +1,88 @@
+// Frame kernels of the live view: frame check, colour and monochrome conversion into the display
+// bitmap and the capture bitmap, boundary blanking and the overlays drawn into the display bitmap.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace live {
+
+// Display bitmap: 808 x 808 pixels, bottom-up rows of blue, green, red bytes. Picture row y (from
+// the top) is memory row 807 - y.
+constexpr int kDisplaySide = 808;
+constexpr int kDisplayRowBytes = kDisplaySide * 3;
+constexpr size_t kDisplayBytes = size_t{kDisplayRowBytes} * kDisplaySide;
+
+constexpr size_t kDefectTableBytes = 128;
+constexpr int kDefectTableEntries = 32;
+
+// Frame side n (pixels) and boundary width b of a head type; any type other than 0 is a 160K head.
+struct FrameGeometry {
+  int n;
+  int b;
+};
+
+constexpr FrameGeometry Geometry(int cisType) {
+  return cisType == 0 ? FrameGeometry{202, 1} : FrameGeometry{404, 2};
+}
+
+constexpr size_t FrameBytes(int cisType) {
+  const int n = Geometry(cisType).n;
+  return size_t(n) * size_t(n) * 4;
+}
+
+// zoomIndex 0, 1, 2 gives 100, 200, 400 %; anything else falls back to 100 %.
+constexpr int ZoomFactor(int zoomIndex) {
+  return zoomIndex == 1 ? 2 : zoomIndex == 2 ? 4 : 1;
+}
+
+// Side of the capture bitmap: the whole frame while boundary pixels are shown, the image otherwise.
+constexpr int CaptureSide(int cisType, bool showBoundaryPixels) {
+  const FrameGeometry g = Geometry(cisType);
+  return showBoundaryPixels ? g.n : g.n - 2 * g.b;
+}
+
+// Capture bitmap rows are 3 bytes per pixel, padded to a multiple of 4.
+constexpr int CaptureRowBytes(int side) {
+  return (side * 3 + 3) & ~3;
+}
+
+constexpr size_t CaptureBytes(int cisType, bool showBoundaryPixels) {
+  const int side = CaptureSide(cisType, showBoundaryPixels);
+  return size_t(CaptureRowBytes(side)) * size_t(side);
+}
+
+// 0 usable, 1 wrong length for the head type (or no frame at all), 2 wrong marker words.
+int CheckFrame(const uint8_t* frame, uint32_t length, int cisType);
+
+// Convert a whole frame (FrameBytes(cisType) bytes) into the display bitmap, each pixel a
+// zoom x zoom block in the top-left corner; the rest of the bitmap becomes black. zoom is a zoom
+// factor (1, 2 or 4; other values count as 1); a picture larger than the bitmap is cut at its
+// edges.
+void RenderColour(const uint8_t* frame, int cisType, int zoom, uint8_t* display);
+void RenderMono(const uint8_t* frame, int cisType, int zoom, uint8_t* display);
+
+// Blacken the boundary ring (b x zoom pixels wide) of the picture the render functions drew.
+void BlankBoundary(int cisType, int zoom, uint8_t* display);
+
+// Convert a frame at its own size into a capture bitmap of CaptureBytes(cisType,
+// showBoundaryPixels) bytes. Row padding is left untouched. With the boundary hidden the columns
+// are taken in whole pixel pairs, so a 40K picture shows frame columns 0..199.
+void ConvertColour(uint8_t* dest, const uint8_t* frame, int cisType, bool showBoundaryPixels);
+void ConvertMono(uint8_t* dest, const uint8_t* frame, int cisType, bool showBoundaryPixels);
+
+// Blue corner lines of the excluded area and a yellow zoom x zoom mark for each of the 32 entries
+// of a defect pixel table (big-endian x, y per 4-byte entry), everything clipped to the bitmap.
+void DrawDefectOverlay(uint8_t* display, int cisType, int zoom, int excludedArea,
+                       const uint8_t defectTable[kDefectTableBytes]);
+
+// Fill the display bitmap with the blue of the no-signal picture.
+void PaintNoSignal(uint8_t* display);
+
+// "Usage Count Reaches Upper Limit", white on silver, with its top-left corner at picture
+// position (275, 392). Needs a QGuiApplication; without one it draws nothing. The text is
+// rendered once and cached; PrepareLimitNotice does that ahead of time (GUI thread, optional).
+void PrepareLimitNotice();
+void DrawLimitNotice(uint8_t* display);
+
+}  // namespace live
