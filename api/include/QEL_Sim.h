@@ -17,6 +17,8 @@ QEL_EXPORT int QEL_CALL QELSIM_Enable(int on);
 QEL_EXPORT int QEL_CALL QELSIM_SetPlugged(int plugged);
 /* Head on the unit: 0 40K, 1 160K, -1 none. */
 QEL_EXPORT int QEL_CALL QELSIM_SetHead(int cisType);
+/* EEPROM of the head: 0 none, 1 present but blank, 2 formatted with sample records. */
+QEL_EXPORT int QEL_CALL QELSIM_SetCisEeprom(int state);
 /* Frame rate in millihertz; 0 paces frames at the USB 2.0 high-speed bulk limit. */
 QEL_EXPORT int QEL_CALL QELSIM_SetFrameRate(int milliHz);
 
