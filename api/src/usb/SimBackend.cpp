@@ -39,6 +39,9 @@ class SimDevice : public usb::Device {
 
   void AbortRead() override { Unit::Instance().AbortRead(slot_); }
 
+  // A handle of an earlier plug generation is dead even when the unit is present again.
+  bool Attached() const override { return Unit::Instance().OpenGeneration() == generation_; }
+
  private:
   const uint64_t generation_;
   ReadSlot slot_;
