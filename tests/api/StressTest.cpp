@@ -45,8 +45,9 @@ TEST_F(Stress, TwoHundredReplugsWhileReading) {
     unit().SetPlugged(false);
     std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
     unit().SetPlugged(true);
-    // Connected again with a fresh stream: the counter restarted and frames flow.
-    const bool ok = WaitFor([] { return Connected() && FrameIndex() > 0; }, 3000);
+    // Old handles died with the unplug, so a frame sent from now on proves a fresh open.
+    const uint64_t sent = unit().FramesSent();
+    const bool ok = WaitFor([&] { return Connected() && unit().FramesSent() > sent + 1; }, 3000);
     if (!ok) ADD_FAILURE() << "no reconnection in cycle " << cycle;
     reconnected += ok;
     if (!ok) break;
