@@ -198,10 +198,13 @@ double MeanRadiance(int cisType, int dataFormat, int area, bool outside, int off
 bool FrameBuilder::NeedsRender(uint64_t version, int cisType, int dataFormat,
                                steady_clock::time_point now) const {
   if (!rendered_ || cisType != cisType_ || (dataFormat == 1) != raw_) return true;
-  return version != version_ && now - renderedAt_ >= kRenderInterval;
+  // Rendering takes at most a fifth of the time, however slow the build.
+  return version != version_ &&
+         now - renderedAt_ >= std::max<steady_clock::duration>(kRenderInterval, 4 * renderCost_);
 }
 
 void FrameBuilder::Render(const SceneParams& p, uint64_t version, steady_clock::time_point now) {
+  const steady_clock::time_point started = steady_clock::now();
   const BaseScene& base = Base(p.cisType);
   geo_ = Geometry(p.cisType);
   const int s = geo_.s;
@@ -329,6 +332,7 @@ void FrameBuilder::Render(const SceneParams& p, uint64_t version, steady_clock::
     const uint32_t index = static_cast<uint32_t>((r + b) * geo_.n + (c + b));
     patches_.push_back({index, px.bright ? 0xFFF0u : 0u});
   }
+  renderCost_ = steady_clock::now() - started;
 }
 
 void FrameBuilder::BuildInto(uint8_t* out, int offset, bool wrongMarkers) const {

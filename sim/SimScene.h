@@ -78,6 +78,7 @@ class FrameBuilder {
   int cisType_ = 0;
   int dataFormat_ = 0;
   std::chrono::steady_clock::time_point renderedAt_{};
+  std::chrono::steady_clock::duration renderCost_{};
   FrameGeometry geo_{};
   bool vertical_ = false;          // the scene moves along the frame's rows after rotation
   bool reverse_ = false;           // ... against the axis direction

@@ -391,6 +391,10 @@ uint64_t Unit::ReadsAborted() const {
   return readsAborted_;
 }
 
+uint64_t Unit::ScenesRendered() const {
+  return scenesRendered_;
+}
+
 uint64_t Unit::OpenGeneration() const {
   std::lock_guard<std::mutex> lock(mu_);
   return plugged_ ? generation_.load() : 0;
@@ -635,9 +639,11 @@ void Unit::WriteRegisterLocked(uint32_t n, uint16_t value, Clock::time_point now
 
 Clock::duration Unit::FramePeriodLocked() const {
   using std::chrono::nanoseconds;
-  if (frameRate_ > 0) return nanoseconds(static_cast<int64_t>(1e12 / frameRate_));
+  // No rate can beat the bus: a frame takes at least its bytes' time at the bulk limit.
   const uint64_t bytes = Geometry(head_ == kNoHead ? 0 : head_).bytes;
-  return nanoseconds(static_cast<int64_t>(bytes * 1000000000ull / kUsbBytesPerSecond));
+  const nanoseconds bus(static_cast<int64_t>(bytes * 1000000000ull / kUsbBytesPerSecond));
+  if (frameRate_ == 0) return bus;
+  return std::max(bus, nanoseconds(static_cast<int64_t>(1e12 / frameRate_)));
 }
 
 bool Unit::SubmitRead(uint64_t generation, ReadSlot& slot, uint8_t* buffer, uint32_t size) {
@@ -695,6 +701,7 @@ usb::ReadState Unit::PollRead(uint64_t generation, ReadSlot& slot, uint32_t& tra
         sceneParams_->dataFormat = format;
       }
       builder_->Render(*sceneParams_, version, now);
+      ++scenesRendered_;
     }
     length = builder_->Build(slot.buffer, slot.size, offset, wrongMarkers);
   }

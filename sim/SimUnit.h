@@ -85,7 +85,8 @@ class Unit {
   int Head() const;
   // Head EEPROM: 0 none, 1 present and blank (0xFF), 2 formatted with sample records.
   bool SetCisEeprom(int state);
-  // Frames per 1000 s; 0 paces frames at the USB 2.0 high-speed bulk limit.
+  // Frames per 1000 s; 0 paces frames at the USB 2.0 high-speed bulk limit, which also caps
+  // any higher rate.
   bool SetFrameRate(int milliHz);
   int FrameRate() const;
 
@@ -121,6 +122,9 @@ class Unit {
   uint64_t FramesSent() const;
   // Reads that were cancelled while still pending.
   uint64_t ReadsAborted() const;
+  // Times the picture was rendered afresh; a frame built after this count grows shows every
+  // parameter written before it (renders are spaced at least 30 ms apart).
+  uint64_t ScenesRendered() const;
 
   // Device side, used by the backend adapter. A device is bound to the plug generation current
   // when it was opened; 0 means unplugged.
@@ -189,6 +193,7 @@ class Unit {
   std::atomic<int64_t> controlLatencyUs_{kDefaultControlLatency.count()};
   std::atomic<uint64_t> framesSent_{0};
   std::atomic<uint64_t> readsAborted_{0};
+  std::atomic<uint64_t> scenesRendered_{0};
 
   int head_ = 0;
   int cisEepromState_ = 2;
