@@ -1,0 +1,144 @@
+// Process start-up and shutdown in their fixed orders.
+#include "viewer/shell/Application.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+
+#include "QEL_API.h"
+#include "QEL_Sim.h"
+#include "viewer/live/Render.h"
+#include "viewer/shell/GuiCall.h"
+#include "viewer/shell/Hooks.h"
+#include "viewer/shell/Shell.h"
+#include "viewer/shell/ViewState.h"
+
+namespace shell {
+namespace {
+
+// Frames that must have been shown before a screenshot counts as a live picture, and the time
+// after which the frame-rate text carries a full period.
+constexpr uint64_t kScreenshotFrames = 10;
+constexpr int kScreenshotSettleMs = 1500;
+constexpr int kScreenshotTimeoutMs = 5000;
+
+}  // namespace
+
+Options ParseOptions(const QStringList& arguments) {
+  Options options;
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    if (arg == QLatin1String("--simulate")) {
+      options.simulate = true;
+    } else if (arg.startsWith(QLatin1String("--simulate="))) {
+      const QString head = arg.mid(11).toLower();
+      options.simulate = true;
+      if (head == QLatin1String("160k")) {
+        options.simulatedHead = 1;
+      } else if (head == QLatin1String("40k")) {
+        options.simulatedHead = 0;
+      } else {
+        options.error = QStringLiteral("unknown head in %1 (use 40k or 160k)").arg(arg);
+      }
+    } else if (arg == QLatin1String("--screenshot")) {
+      if (i + 1 >= arguments.size()) {
+        options.error = QStringLiteral("--screenshot needs a file name");
+      } else {
+        options.screenshot = arguments[++i];
+      }
+    } else if (arg.startsWith(QLatin1String("--screenshot="))) {
+      options.screenshot = arg.mid(13);
+      if (options.screenshot.isEmpty())
+        options.error = QStringLiteral("--screenshot needs a file name");
+    } else {
+      options.error = QStringLiteral("unknown argument %1").arg(arg);
+    }
+  }
+  return options;
+}
+
+Application::Application(Operator& op) : op_(op) {}
+
+Application::~Application() {
+  ShutDown();
+}
+
+void Application::StartUp(const Options& options) {
+  if (started_) return;
+  started_ = true;
+  Shell& shell = TheShell();
+  ViewState& view = View();
+  ResetViewState();
+  shell.op = &op_;
+  view.appVersion = {QEL_VIEWER_VERSION_MAJOR, QEL_VIEWER_VERSION_MINOR, QEL_VIEWER_VERSION_BUILD,
+                     QEL_VIEWER_VERSION_REVISION};
+  // The notice text is rendered once here, on the GUI thread, not by the display thread.
+  live::PrepareLimitNotice();
+
+  // A failed allocation only means no recording.
+  shell.captureBitmap.Allocate();
+
+  if (options.simulate) {
+    QELSIM_Enable(1);
+    QELSIM_SetHead(options.simulatedHead);
+  }
+  QEL_Init();  // the library keeps connecting by itself; nothing to check
+
+  shell.monitor.Start();
+  shell.displayBitmap.Create();
+
+  window_ = std::make_unique<MainWindow>(options.simulate, options.simulatedHead);
+  window_->show();
+}
+
+void Application::ShutDown() {
+  if (!started_) return;
+  started_ = false;
+  Shell& shell = TheShell();
+  if (window_ && !window_->Closed()) window_->close();
+  shell.display.Stop();
+  shell.displayBitmap.Destroy();
+  shell.monitor.Stop();
+  QEL_Term();
+  shell.captureBitmap.Free();
+  // The pages go last: until the monitor has ended it may still address them.
+  window_.reset();
+  shell.op = nullptr;
+}
+
+int Application::Run(const Options& options) {
+  StartUp(options);
+  const int result =
+      options.screenshot.isEmpty() ? QApplication::exec() : TakeScreenshot(options.screenshot);
+  ShutDown();
+  return result;
+}
+
+int Application::TakeScreenshot(const QString& path) {
+  Shell& shell = TheShell();
+  QElapsedTimer clock;
+  clock.start();
+  auto showsLive = [&] { return shell.display.FramesDisplayed() >= kScreenshotFrames; };
+  while ((!showsLive() || clock.elapsed() < kScreenshotSettleMs) &&
+         clock.elapsed() < kScreenshotTimeoutMs) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+
+  const bool saved = window_->grab().save(path, "PNG");
+  window_->close();
+  if (!saved) {
+    std::fprintf(stderr, "QEL_Viewer: cannot write %s\n", qPrintable(path));
+    return 1;
+  }
+  if (!showsLive()) {
+    std::fprintf(stderr, "QEL_Viewer: no live frames within %d ms; screenshot saved anyway\n",
+                 kScreenshotTimeoutMs);
+    return 2;
+  }
+  return 0;
+}
+
+}  // namespace shell

@@ -1,0 +1,47 @@
+// Process start-up and shutdown of the viewer, and its command line.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "viewer/shell/MainWindow.h"
+
+namespace shell {
+
+class Operator;
+
+struct Options {
+  bool simulate = false;
+  int simulatedHead = 0;  // 0 40K, 1 160K
+  QString screenshot;     // save a PNG of the main window once live frames show, then exit
+  QString error;          // non-empty for a command line that cannot be used
+};
+
+// --simulate, --simulate=160k (or =40k), --screenshot FILE (or --screenshot=FILE).
+Options ParseOptions(const QStringList& arguments);
+
+class Application {
+ public:
+  explicit Application(Operator& op);
+  ~Application();
+
+  // Capture bitmap, library, monitor thread, display bitmap, then the main window (shown).
+  void StartUp(const Options& options);
+  MainWindow* Window() const { return window_.get(); }
+  // Runs the close sequence if the window has not, then stops the threads, terminates the
+  // library and frees the bitmaps.
+  void ShutDown();
+
+  // StartUp, the event loop (or the screenshot), ShutDown. The process exit code.
+  int Run(const Options& options);
+
+ private:
+  int TakeScreenshot(const QString& path);
+
+  Operator& op_;
+  std::unique_ptr<MainWindow> window_;
+  bool started_ = false;
+};
+
+}  // namespace shell

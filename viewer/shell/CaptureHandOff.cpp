@@ -1,0 +1,50 @@
+// The capture bitmap hand-off between the display thread and the recorder.
+#include "viewer/shell/CaptureHandOff.h"
+
+#include <new>
+
+namespace shell {
+
+bool CaptureHandOff::Allocate() {
+  std::lock_guard<std::mutex> lock(guard_);
+  bitmap_.reset(new (std::nothrow) uint8_t[kCaptureBitmapBytes]());
+  encoderBusy_ = false;
+  frameSequence_ = 0;
+  return bitmap_ != nullptr;
+}
+
+void CaptureHandOff::Free() {
+  std::lock_guard<std::mutex> lock(guard_);
+  bitmap_.reset();
+  encoderBusy_ = false;
+}
+
+bool CaptureHandOff::Exists() const {
+  std::lock_guard<std::mutex> lock(guard_);
+  return bitmap_ != nullptr;
+}
+
+const uint8_t* CaptureHandOff::Claim(uint32_t& seenSequence) {
+  std::lock_guard<std::mutex> lock(guard_);
+  if (!bitmap_ || encoderBusy_ || frameSequence_ == seenSequence) return nullptr;
+  encoderBusy_ = true;
+  seenSequence = frameSequence_;
+  return bitmap_.get();
+}
+
+void CaptureHandOff::Release() {
+  std::lock_guard<std::mutex> lock(guard_);
+  encoderBusy_ = false;
+}
+
+uint32_t CaptureHandOff::FrameSequence() const {
+  std::lock_guard<std::mutex> lock(guard_);
+  return frameSequence_;
+}
+
+bool CaptureHandOff::EncoderBusy() const {
+  std::lock_guard<std::mutex> lock(guard_);
+  return encoderBusy_;
+}
+
+}  // namespace shell

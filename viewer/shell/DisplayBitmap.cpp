@@ -1,0 +1,41 @@
+// The double-buffered display bitmap.
+#include "viewer/shell/DisplayBitmap.h"
+
+#include <new>
+#include <utility>
+
+#include "viewer/live/Render.h"
+
+namespace shell {
+
+bool DisplayBitmap::Create() {
+  std::lock_guard<std::mutex> lock(guard_);
+  memory_.reset(new (std::nothrow) uint8_t[2 * live::kDisplayBytes]());
+  front_ = memory_ ? memory_.get() : nullptr;
+  back_ = memory_ ? memory_.get() + live::kDisplayBytes : nullptr;
+  return memory_ != nullptr;
+}
+
+void DisplayBitmap::Destroy() {
+  std::lock_guard<std::mutex> lock(guard_);
+  front_ = nullptr;
+  back_ = nullptr;
+  memory_.reset();
+}
+
+bool DisplayBitmap::Exists() const {
+  std::lock_guard<std::mutex> lock(guard_);
+  return front_ != nullptr;
+}
+
+void DisplayBitmap::Publish() {
+  std::lock_guard<std::mutex> lock(guard_);
+  std::swap(front_, back_);
+}
+
+void DisplayBitmap::ShowNoSignal() {
+  std::lock_guard<std::mutex> lock(guard_);
+  if (front_ != nullptr) live::PaintNoSignal(front_);
+}
+
+}  // namespace shell

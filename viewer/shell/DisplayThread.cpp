@@ -1,0 +1,152 @@
+// The display thread: waits for frames, renders the newest into the display bitmap, shows it on
+// the displayed page, counts frame rates and hands the frame on.
+#include "viewer/shell/DisplayThread.h"
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+
+#include "QEL_API.h"
+#include "viewer/live/Render.h"
+#include "viewer/shell/FrameRate.h"
+#include "viewer/shell/GuiCall.h"
+#include "viewer/shell/Hooks.h"
+#include "viewer/shell/SemaphoreWait.h"
+#include "viewer/shell/Shell.h"
+#include "viewer/shell/ViewState.h"
+
+namespace shell {
+namespace {
+
+constexpr int kWaitMs = 1000;
+constexpr int64_t kStatusPeriodMs = 1000;
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+DisplayThread::~DisplayThread() {
+  run_ = false;
+  if (thread_.joinable()) thread_.join();
+}
+
+void DisplayThread::Start() {
+  if (state_.load() == kThreadRunning) return;
+  if (thread_.joinable()) thread_.join();
+  run_ = true;
+  state_ = kThreadStarting;
+  framesDisplayed_ = 0;
+  lastFrameSide_ = 0;
+  thread_ = std::thread([this] { Run(); });
+  ServeWhile([this] { return state_.load() == kThreadStarting; });
+}
+
+void DisplayThread::Stop() {
+  run_ = false;
+  ServeWhile([this] { return state_.load() == kThreadRunning; });
+  if (thread_.joinable()) thread_.join();
+}
+
+void DisplayThread::Run() {
+  state_ = kThreadRunning;
+  ViewState& view = View();
+  Shell& shell = TheShell();
+  const Hooks& hooks = InstalledHooks();
+
+  QEL_HANDLE semaphore = nullptr;
+  QEL_GetDataSemaphoHandle(&semaphore);
+  DrainDataSemaphore(semaphore);
+
+  // The largest frame; the only buffer of the loop.
+  std::unique_ptr<uint8_t[]> frame(new uint8_t[live::FrameBytes(1)]);
+  int counter = 0;
+  QEL_GetIndex(&counter);
+  UsbRateCounter usbRate;
+  usbRate.Start(counter);
+  int lastDrawn = -1;
+  uint32_t displayed = 0;
+  int64_t statusTime = NowMs() - kStatusPeriodMs;
+
+  PaintNoSignal();
+
+  while (run_.load()) {
+    const int64_t now = NowMs();
+    if (now - statusTime >= kStatusPeriodMs) {
+      statusTime = now;
+      QEL_GetIndex(&counter);
+      const uint32_t usb = usbRate.EndPeriod(counter, displayed);
+      const int target = view.displayTarget.load();
+      if (target != kNoPage) PostFrameRateText(target, FrameRateText(displayed, usb));
+      displayed = 0;
+    }
+
+    if (!WaitDataSemaphore(semaphore, kWaitMs)) continue;
+    DrainDataSemaphore(semaphore);
+
+    QEL_GetIndex(&counter);
+    usbRate.Observe(counter);
+    if (counter == lastDrawn) continue;
+    lastDrawn = counter;
+
+    // The fetch size follows the head type as it is now; a frame of the other size fails the
+    // check below and is dropped.
+    const int fetchType = view.cisType.load();
+    unsigned int length = 0;
+    QEL_GetFrame(frame.get(), unsigned(live::FrameBytes(fetchType)), &length);
+
+    uint8_t* display = shell.displayBitmap.Back();
+    int cisType = 0;
+    int zoom = 1;
+    bool raw = false;
+    {
+      std::lock_guard<std::mutex> lock(view.viewGuard);
+      cisType = view.cisType.load();
+      if (live::CheckFrame(frame.get(), length, cisType) != 0) continue;
+      zoom = live::ZoomFactor(view.zoomIndex.load());
+      raw = view.rawView.load();
+      if (display != nullptr) {
+        if (raw) {
+          live::RenderMono(frame.get(), cisType, zoom, display);
+        } else {
+          live::RenderColour(frame.get(), cisType, zoom, display);
+        }
+        if (!view.showBoundaryPixels.load()) live::BlankBoundary(cisType, zoom, display);
+      }
+    }
+    if (display != nullptr) {
+      if (view.limitReached.load() != 0) live::DrawLimitNotice(display);
+      if (raw) hooks.frames->DrawDefectOverlay(display, cisType, zoom);
+    }
+
+    const int target = view.displayTarget.load();
+    if (target != kNoPage) {
+      // Playback covers the Picture page's image area; the Calibration page keeps its live view.
+      if (display != nullptr && (!hooks.playback->Active() || target == kCalibrationPage)) {
+        shell.displayBitmap.Publish();
+        RequestImageRepaint(target);
+      }
+      ++displayed;
+      framesDisplayed_.fetch_add(1);
+      lastFrameSide_ = live::Geometry(cisType).n;
+    }
+
+    const bool boundary = view.showBoundaryPixels.load();
+    shell.captureBitmap.Offer([&](uint8_t* capture) {
+      if (raw) {
+        live::ConvertMono(capture, frame.get(), cisType, boundary);
+      } else {
+        live::ConvertColour(capture, frame.get(), cisType, boundary);
+      }
+    });
+    hooks.frames->StillCapture(frame.get(), length, cisType);
+    hooks.frames->CsvExportStep(frame.get(), length, cisType);
+  }
+
+  state_ = kThreadEnded;
+}
+
+}  // namespace shell

@@ -1,0 +1,22 @@
+// Handing work to the GUI thread from the worker threads, and waiting for workers on it.
+#pragma once
+
+#include <functional>
+
+namespace shell {
+
+bool OnGuiThread();
+
+// Queues fn for the GUI thread and returns at once. Dropped when there is no application.
+void PostToGui(std::function<void()> fn);
+
+// Runs fn on the GUI thread and returns when it has run (directly when called there). The GUI
+// thread serves such calls also while it waits for a worker (ServeWhile), so this cannot
+// deadlock against a stop.
+void SendToGui(std::function<void()> fn);
+
+// Returns once `busy` is false. On the GUI thread the wait keeps serving queued calls (without
+// operator input, so no command starts in the middle of a close); elsewhere it sleeps 1 ms steps.
+void ServeWhile(const std::function<bool()>& busy);
+
+}  // namespace shell

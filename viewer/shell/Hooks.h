@@ -1,0 +1,80 @@
+// Seams where the page refresh, playback, recording, capture and calibration code join the shell.
+// Each default does nothing; the owning subsystem installs its own implementation at start-up.
+#pragma once
+
+#include <cstdint>
+
+namespace shell {
+
+// Moving device values onto the pages. Called on the monitor thread, where device reads belong;
+// implementations deliver widget updates to the GUI thread.
+class RefreshHooks {
+ public:
+  virtual ~RefreshHooks() = default;
+  // Monitor start: forget the Camera Info texts shown last, so the next refresh writes them all.
+  virtual void ResetCameraInfoCache() {}
+  virtual void CameraInfoRefresh() {}
+  virtual void ChangeRefresh() {}
+  virtual void FullRefresh() {}
+};
+
+// Media playback over the Picture page's image area. GUI thread.
+class PlaybackHooks {
+ public:
+  virtual ~PlaybackHooks() = default;
+  // Read from any thread.
+  virtual bool Active() const { return false; }
+  virtual void PlaceVideo() {}
+  virtual void ChooseAndPlay() {}
+  virtual void TogglePause() {}
+  virtual void Stop() {}
+};
+
+// Video recording. GUI thread, except Recording(), read from any thread.
+class RecordingHooks {
+ public:
+  virtual ~RecordingHooks() = default;
+  virtual bool Recording() const { return false; }
+  // Finishes a running recording without asking and resets its controls; harmless when idle.
+  virtual void StopAndResetControls() {}
+  virtual void StartOrStopCommand() {}
+};
+
+// Frame consumers on the display thread, after the frame is shown and handed to the recorder.
+class FrameHooks {
+ public:
+  virtual ~FrameHooks() = default;
+  // Drawn into the display bitmap while the raw view is shown, when the overlay is switched on.
+  virtual void DrawDefectOverlay(uint8_t* /*display*/, int /*cisType*/, int /*zoom*/) {}
+  // A pending still request, then an active CSV run, take the frame (already checked).
+  virtual void StillCapture(const uint8_t* /*frame*/, uint32_t /*length*/, int /*cisType*/) {}
+  virtual void CsvExportStep(const uint8_t* /*frame*/, uint32_t /*length*/, int /*cisType*/) {}
+};
+
+// Menu commands carried out by other subsystems. GUI thread.
+class CommandHooks {
+ public:
+  virtual ~CommandHooks() = default;
+  virtual void OpenDebugDialog() {}
+  virtual void StillCaptureCommand() {}
+  virtual void SaveAsCsvCommand() {}
+  virtual void LoadSettingsFile() {}
+  virtual void SaveSettingsFile() {}
+  // EEPROM parameter commands 40013..40018.
+  virtual void EepromCommand(int /*id*/) {}
+};
+
+// The installed implementations; never null.
+struct Hooks {
+  RefreshHooks* refresh;
+  PlaybackHooks* playback;
+  RecordingHooks* recording;
+  FrameHooks* frames;
+  CommandHooks* commands;
+};
+
+// Installed before start-up; a null member keeps the default.
+Hooks& InstalledHooks();
+void InstallHooks(const Hooks& hooks);
+
+}  // namespace shell

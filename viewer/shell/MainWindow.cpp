@@ -1,0 +1,218 @@
+// The main window: initialisation, tab switching, menu dispatch and the close sequence.
+#include "viewer/shell/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <mutex>
+
+#include "QEL_API.h"
+#include "viewer/shell/Hooks.h"
+#include "viewer/shell/ImageArea.h"
+#include "viewer/shell/Ini.h"
+#include "viewer/shell/LivePage.h"
+#include "viewer/shell/Menu.h"
+#include "viewer/shell/Operator.h"
+#include "viewer/shell/PageTable.h"
+#include "viewer/shell/ScrollHost.h"
+#include "viewer/shell/Shell.h"
+#include "viewer/shell/SimulatorMenu.h"
+#include "viewer/shell/ViewState.h"
+
+namespace shell {
+namespace {
+
+// Room between the content rectangle's edge and the tab control.
+constexpr int kTabMarginX = 10;
+constexpr int kTabMarginY = 9;
+
+}  // namespace
+
+MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
+  Shell& shell = TheShell();
+  ViewState& view = View();
+  setWindowTitle(QStringLiteral("QEL Viewer"));
+  shell.mainWindow = this;
+
+  const ViewerIni ini = LoadViewerIni(QDir::currentPath().toStdString());
+  view.windowMode = ini.windowMode;
+  view.expertMode = ini.expertMode;
+
+  view.zoomIndex = 0;
+  for (auto& z : view.savedZoom) z = 0;
+
+  BuildMainMenu(menuBar(), view.expertMode != 0, [this](int id) { Dispatch(id); });
+  if (simulatorMenu) AddSimulatorMenu(menuBar(), simulatedHead);
+
+  // The content rectangle holds the pages of the window mode; the window opens at that size.
+  const Extent content = ContentExtent(view.windowMode, {0, 0});
+  tabs_ = new QTabWidget;
+  tabs_->setObjectName(QString::number(kIdTabControl));
+  tabs_->resize(content.width - kTabMarginX, content.height - kTabMarginY);
+  scroller_ = new ScrollHost(content, tabs_, this);
+  setCentralWidget(scroller_);
+  resize(content.width, content.height + menuBar()->sizeHint().height());
+
+  for (int index = 0; index < kPageCount; ++index) {
+    LivePage* page = CreatePage(index, tabs_);
+    page->zoomChosen = [this, index](int entry) { ZoomChosen(index, entry); };
+    tabs_->insertTab(index, page, QString::fromLatin1(PageTabText(index)));
+    if (tabs_->currentIndex() == index) {
+      shownPage_ = index;
+      page->Activate();
+    }
+  }
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { TabChanged(index); });
+
+  for (int index = 0; index < kPageCount; ++index) {
+    if (LivePage* page = Page(index)) page->FollowHeadType();
+  }
+  {
+    std::lock_guard<std::mutex> lock(view.viewGuard);
+    for (int index = 0; index < kPageCount; ++index) {
+      if (LivePage* page = Page(index)) page->SelectZoom(view.zoomIndex.load());
+    }
+  }
+  view.mainReady = true;
+}
+
+MainWindow::~MainWindow() {
+  View().mainReady = false;
+}
+
+LivePage* MainWindow::Page(int index) const {
+  return index >= 0 && index < tabs_->count() ? static_cast<LivePage*>(tabs_->widget(index))
+                                              : nullptr;
+}
+
+QAction* MainWindow::MenuAction(int id) const {
+  return menuBar()->findChild<QAction*>(QString::number(id));
+}
+
+void MainWindow::TabChanged(int index) {
+  const Hooks& hooks = InstalledHooks();
+  if (LivePage* old = Page(shownPage_)) {
+    old->Deactivate();
+    if (hooks.playback->Active()) hooks.playback->PlaceVideo();
+  }
+  shownPage_ = index;
+  if (LivePage* page = Page(index)) page->Activate();
+}
+
+void MainWindow::ZoomChosen(int fromPage, int entry) {
+  ViewState& view = View();
+  {
+    std::lock_guard<std::mutex> lock(view.viewGuard);
+    for (int index = 0; index < kPageCount; ++index) {
+      if (index == fromPage) continue;
+      if (LivePage* page = Page(index)) page->SelectZoom(entry);
+    }
+    view.zoomIndex = entry;
+    view.savedZoom[ZoomSlot(view.cisType.load())] = entry;
+  }
+  const Hooks& hooks = InstalledHooks();
+  if (hooks.playback->Active()) hooks.playback->PlaceVideo();
+  for (int index = 0; index < kPageCount; ++index) {
+    if (LivePage* page = Page(index)) page->Image()->update();
+  }
+}
+
+void MainWindow::Dispatch(int id) {
+  const Hooks& hooks = InstalledHooks();
+  switch (id) {
+    case kIdTabControl:
+      tabs_->setFocus();
+      break;
+    case kCmdVersion:
+      ShowVersionBox();
+      break;
+    case kCmdExit:
+      // Posted, like a close request from the window frame.
+      QTimer::singleShot(0, this, &QWidget::close);
+      break;
+    case kCmdDebug:
+      hooks.commands->OpenDebugDialog();
+      break;
+    case kCmdBoundaryPixels:
+      ToggleBoundaryPixels();
+      break;
+    case kCmdOpenMedia:
+      hooks.playback->ChooseAndPlay();
+      break;
+    case kCmdPausePlay:
+      hooks.playback->TogglePause();
+      break;
+    case kCmdPlayStop:
+      hooks.playback->Stop();
+      break;
+    case kCmdVideoCapture:
+      hooks.recording->StartOrStopCommand();
+      break;
+    case kCmdStillCapture:
+      hooks.commands->StillCaptureCommand();
+      break;
+    case kCmdSaveCsv:
+      hooks.commands->SaveAsCsvCommand();
+      break;
+    case kCmdLoadSettings:
+      hooks.commands->LoadSettingsFile();
+      break;
+    case kCmdSaveSettings:
+      hooks.commands->SaveSettingsFile();
+      break;
+    case kCmdEepromLoad:
+    case kCmdEepromSave:
+    case kCmdEepromClear:
+    case kCmdEepromLoadDefault:
+    case kCmdEepromSaveDefault:
+    case kCmdEepromClearDefault:
+      hooks.commands->EepromCommand(id);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::ShowVersionBox() {
+  const auto& app = View().appVersion;
+  uint32_t api = 0;
+  QEL_GetVersion(&api);
+  const QString text =
+      QString::asprintf("App Version %d.%d.%d.%d\n", app[0] & 0xFF, app[1] & 0xFF, app[2] & 0xFF,
+                        app[3] & 0xFF) +
+      QString::asprintf("API Version %d.%d.%d.%d\n", int(api >> 24 & 0xFF), int(api >> 16 & 0xFF),
+                        int(api >> 8 & 0xFF), int(api & 0xFF));
+  if (Operator* op = TheShell().op) {
+    op->Message(this, QStringLiteral("info"), text, PromptIcon::Information);
+  }
+}
+
+void MainWindow::ToggleBoundaryPixels() {
+  ViewState& view = View();
+  const bool shown = !view.showBoundaryPixels.load();
+  view.showBoundaryPixels = shown;
+  if (QAction* action = MenuAction(kCmdBoundaryPixels)) action->setChecked(shown);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (closed_) {
+    event->accept();
+    return;
+  }
+  // A second close request while the first one waits for the display thread adds nothing.
+  if (closing_) {
+    event->ignore();
+    return;
+  }
+  closing_ = true;
+  InstalledHooks().recording->StopAndResetControls();
+  View().displayTarget = kNoPage;
+  TheShell().display.Stop();
+  closed_ = true;
+  event->accept();
+}
+
+}  // namespace shell

@@ -1,0 +1,52 @@
+// The main window: tab control with the two pages, scrolling, menu 105 and its dispatcher, and
+// the close sequence.
+#pragma once
+
+#include <QMainWindow>
+
+#include "viewer/shell/ScrollModel.h"
+
+class QTabWidget;
+
+namespace shell {
+
+class LivePage;
+class ScrollHost;
+
+class MainWindow : public QMainWindow {
+ public:
+  // Runs the window's initialisation (ini file, menu, pages, head-type set-up) and sets
+  // mainReady. `simulatorMenu` adds the simulated unit's controls as a last menu.
+  MainWindow(bool simulatorMenu, int simulatedHead);
+  ~MainWindow() override;
+
+  // The menu command dispatcher; also takes the command ids the pages' buttons send.
+  void Dispatch(int id);
+
+  QTabWidget* Tabs() const { return tabs_; }
+  ScrollHost* Scroller() const { return scroller_; }
+  LivePage* Page(int index) const;
+  // A menu item by command id (null when it does not exist, as the expert items without expert
+  // mode).
+  QAction* MenuAction(int id) const;
+
+  // The close sequence has run: recording stopped, no display target, display thread ended.
+  bool Closed() const { return closed_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ShowVersionBox();
+  void ToggleBoundaryPixels();
+  void TabChanged(int index);
+  void ZoomChosen(int fromPage, int entry);
+
+  QTabWidget* tabs_ = nullptr;
+  ScrollHost* scroller_ = nullptr;
+  int shownPage_ = -1;
+  bool closing_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace shell

@@ -1,0 +1,47 @@
+// The operator seen by the viewer: every message box and file dialog goes through this interface.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace shell {
+
+enum class PromptIcon { Information, Warning, Error, Question };
+
+// One file dialog. `filter` is a Qt name filter ("BMP File (*.bmp)"); an empty one offers every
+// file.
+struct FileRequest {
+  QWidget* owner = nullptr;
+  QString title;
+  QString filter;
+  QString defaultSuffix;
+  QString directory = QStringLiteral(".");
+  QString proposedName;
+};
+
+class Operator {
+ public:
+  virtual ~Operator() = default;
+  // A message with an OK button.
+  virtual void Message(QWidget* owner, const QString& caption, const QString& text,
+                       PromptIcon icon) = 0;
+  // OK and Cancel; true for OK.
+  virtual bool Ask(QWidget* owner, const QString& caption, const QString& text,
+                   PromptIcon icon) = 0;
+  // The chosen path, or empty when the operator cancelled. OpenFile asks for an existing file.
+  virtual QString OpenFile(const FileRequest& request) = 0;
+  virtual QString SaveFile(const FileRequest& request) = 0;
+};
+
+// The program's operator: Qt message boxes and file dialogs.
+class QtOperator : public Operator {
+ public:
+  void Message(QWidget* owner, const QString& caption, const QString& text,
+               PromptIcon icon) override;
+  bool Ask(QWidget* owner, const QString& caption, const QString& text, PromptIcon icon) override;
+  QString OpenFile(const FileRequest& request) override;
+  QString SaveFile(const FileRequest& request) override;
+};
+
+}  // namespace shell

@@ -1,0 +1,16 @@
+// The page table of the main window: index, tab text and the page built for it.
+#pragma once
+
+class QWidget;
+
+namespace shell {
+
+class LivePage;
+
+// Tab text of a page index ("Picture", "Calibration").
+const char* PageTabText(int index);
+
+// Builds the page of an index, in creation order: 0 Picture, 1 Calibration.
+LivePage* CreatePage(int index, QWidget* parent);
+
+}  // namespace shell

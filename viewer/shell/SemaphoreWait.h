@@ -1,0 +1,15 @@
+// Waiting on the library's data semaphore (a Win32 semaphore or a POSIX sem_t*).
+#pragma once
+
+#include "QEL_API.h"
+
+namespace shell {
+
+// Takes one signal, waiting at most timeoutMs (0: only test). False on time-out, on a null
+// handle (after sleeping the time-out, so a caller's loop never spins) or on an error.
+bool WaitDataSemaphore(QEL_HANDLE handle, int timeoutMs);
+
+// Takes every pending signal, so a backlog turns into one fetch.
+void DrainDataSemaphore(QEL_HANDLE handle);
+
+}  // namespace shell

@@ -1,0 +1,48 @@
+// The viewer's process-wide objects: bitmaps, threads, pages and the operator.
+#pragma once
+
+#include <QPointer>
+#include <array>
+#include <atomic>
+#include <string>
+
+#include "viewer/shell/CaptureHandOff.h"
+#include "viewer/shell/DisplayBitmap.h"
+#include "viewer/shell/DisplayThread.h"
+#include "viewer/shell/Ids.h"
+#include "viewer/shell/MonitorThread.h"
+
+namespace shell {
+
+class LivePage;
+class MainWindow;
+class Operator;
+
+struct Shell {
+  DisplayBitmap displayBitmap;
+  CaptureHandOff captureBitmap;
+  DisplayThread display;
+  MonitorThread monitor;
+  Operator* op = nullptr;
+
+  // GUI thread only; workers name a page by its index and let the GUI thread look it up.
+  std::array<QPointer<LivePage>, kPageCount> pages;
+  QPointer<MainWindow> mainWindow;
+
+  // One queued repaint per page at a time, so a fast stream cannot flood the GUI queue.
+  std::array<std::atomic<bool>, kPageCount> repaintPending{};
+};
+
+Shell& TheShell();
+
+// Any thread: one repaint of a page's image area.
+void RequestImageRepaint(int page);
+
+// Any thread: the frame-rate status text (1003) of a page.
+void PostFrameRateText(int page, const std::string& text);
+
+// Any thread: the blue no-signal picture on the image area of displayTarget; nothing while there
+// is no target.
+void PaintNoSignal();
+
+}  // namespace shell

@@ -1,0 +1,28 @@
+// Process-wide state shared by the viewer's threads.
+#include "viewer/shell/ViewState.h"
+
+namespace shell {
+
+ViewState& View() {
+  static ViewState state;
+  return state;
+}
+
+void ResetViewState() {
+  ViewState& v = View();
+  std::lock_guard<std::mutex> lock(v.viewGuard);
+  v.cisType = 0;
+  v.zoomIndex = 0;
+  v.lastCisType = 0;
+  v.typeSwitching = 0;
+  for (auto& z : v.savedZoom) z = 0;
+  v.showBoundaryPixels = false;
+  v.displayTarget = kNoPage;
+  v.rawView = false;
+  v.limitReached = 0;
+  v.mainReady = false;
+  v.pictureReady = false;
+  v.calibrationReady = false;
+}
+
+}  // namespace shell
