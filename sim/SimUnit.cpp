@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 
 #include "sim/SimScene.h"
 
@@ -298,7 +300,7 @@ int Unit::DataFormat() const {
 
 std::vector<uint8_t> Unit::ReadEeprom(int selector, uint32_t address, size_t length) const {
   std::lock_guard<std::mutex> lock(mu_);
-  const std::vector<uint8_t>* e = const_cast<Unit*>(this)->EepromLocked(selector);
+  const std::vector<uint8_t>* e = EepromLocked(selector);
   if (!e || address > e->size() || length > e->size() - address) return {};
   return std::vector<uint8_t>(e->begin() + address, e->begin() + address + length);
 }
@@ -312,10 +314,14 @@ bool Unit::WriteEeprom(int selector, uint32_t address, const std::vector<uint8_t
   return true;
 }
 
-std::vector<uint8_t>* Unit::EepromLocked(int selector) {
+const std::vector<uint8_t>* Unit::EepromLocked(int selector) const {
   if (selector == 0) return &unitEeprom_;
   if (selector == 1 && head_ != kNoHead && cisEepromState_ != 0) return &cisEeprom_;
   return nullptr;
+}
+
+std::vector<uint8_t>* Unit::EepromLocked(int selector) {
+  return const_cast<std::vector<uint8_t>*>(std::as_const(*this).EepromLocked(selector));
 }
 
 void Unit::FailControl(int after, int count, int request) {
@@ -455,9 +461,9 @@ bool Unit::HandleLocked(const usb::SetupPacket& setup, uint8_t* data, Clock::tim
       data[2] = kFirmwareMajor;
       data[3] = kFirmwareMinor;
       data[4] = static_cast<uint8_t>(kFpgaVersion);
-      data[5] = 2;  // head types supported
-      const char product[] = "QEL USB2.0 CIS unit (sim)";
-      std::memcpy(data + 8, product, std::min(sizeof(product), size_t{24}));
+      data[5] = 2;                                   // head types supported
+      const char product[] = "QEL CIS camera unit";  // bytes 8..31
+      std::memcpy(data + 8, product, sizeof(product));
       const char serial[] = "SIM-000001";
       std::memcpy(data + 32, serial, sizeof(serial));
       return true;

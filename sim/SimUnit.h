@@ -168,6 +168,7 @@ class Unit {
   bool I2CRequestLocked(const usb::SetupPacket& setup, uint8_t* data, bool write);
   void StatusRecordLocked(uint8_t* record, Clock::time_point now);
   uint8_t EepromStateLocked(int selector, Clock::time_point now) const;
+  const std::vector<uint8_t>* EepromLocked(int selector) const;
   std::vector<uint8_t>* EepromLocked(int selector);
   uint16_t ReadRegisterLocked(uint32_t n) const;
   void WriteRegisterLocked(uint32_t n, uint16_t value, Clock::time_point now);
