@@ -1,0 +1,138 @@
+// Rules of the live view apart from widgets: frame-rate counting, the semaphore wait, the capture
+// hand-off and the command line.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "viewer/shell/Application.h"
+#include "viewer/shell/CaptureHandOff.h"
+#include "viewer/shell/FrameRate.h"
+#include "viewer/shell/SemaphoreWait.h"
+
+#ifndef _WIN32
+#include <semaphore.h>
+#endif
+
+namespace {
+
+TEST(UsbRate, CountsTheFramesOfEachPeriod) {
+  shell::UsbRateCounter rate;
+  rate.Start(1000);
+  for (int c = 1001; c <= 1030; ++c) rate.Observe(c);
+  EXPECT_EQ(rate.EndPeriod(1030, 30), 30u);
+  EXPECT_EQ(rate.EndPeriod(1060, 29), 30u);
+}
+
+TEST(UsbRate, AFastStreamIsShownAsItIs) {
+  // 40K at the USB 2.0 limit: about 326 frames a second, with fewer displayed.
+  shell::UsbRateCounter rate;
+  rate.Start(0);
+  EXPECT_EQ(rate.EndPeriod(326, 310), 326u);
+}
+
+TEST(UsbRate, ARestartedCounterShowsTheDisplayedCount) {
+  shell::UsbRateCounter rate;
+  rate.Start(5000);
+  EXPECT_EQ(rate.EndPeriod(12, 9), 9u);
+  // The next period counts normally from the restarted value.
+  EXPECT_EQ(rate.EndPeriod(42, 30), 30u);
+  // A restart seen during the period counts even when the counter has passed the old base.
+  rate.Start(20);
+  rate.Observe(25);
+  rate.Observe(0);
+  EXPECT_EQ(rate.EndPeriod(28, 27), 27u);
+}
+
+TEST(UsbRate, StatusText) {
+  EXPECT_EQ(shell::FrameRateText(30, 31), "fps DISP:30 / USB:31");
+}
+
+#ifndef _WIN32
+TEST(DataSemaphore, WaitTakesOneSignalAndDrainTakesTheBacklog) {
+  sem_t sem;
+  ASSERT_EQ(sem_init(&sem, 0, 0), 0);
+  EXPECT_FALSE(shell::WaitDataSemaphore(&sem, 0));
+  EXPECT_FALSE(shell::WaitDataSemaphore(&sem, 20));  // times out
+  for (int i = 0; i < 3; ++i) sem_post(&sem);
+  EXPECT_TRUE(shell::WaitDataSemaphore(&sem, 1000));
+  shell::DrainDataSemaphore(&sem);
+  int left = -1;
+  sem_getvalue(&sem, &left);
+  EXPECT_EQ(left, 0);
+  // A signal from another thread ends a waiting call.
+  std::thread poster([&] { sem_post(&sem); });
+  EXPECT_TRUE(shell::WaitDataSemaphore(&sem, 5000));
+  poster.join();
+  sem_destroy(&sem);
+}
+#endif
+
+TEST(DataSemaphore, ANullHandleNeverSucceeds) {
+  EXPECT_FALSE(shell::WaitDataSemaphore(nullptr, 0));
+  EXPECT_FALSE(shell::WaitDataSemaphore(nullptr, 5));
+  shell::DrainDataSemaphore(nullptr);
+}
+
+TEST(CaptureHandOff, TheRecorderNeverSeesAFrameBeingWritten) {
+  shell::CaptureHandOff capture;
+  ASSERT_TRUE(capture.Allocate());
+  uint32_t seen = 0;
+  EXPECT_EQ(capture.Claim(seen), nullptr);  // nothing new yet
+
+  EXPECT_TRUE(capture.Offer([](uint8_t* bitmap) { std::memset(bitmap, 1, 16); }));
+  const uint8_t* held = capture.Claim(seen);
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(seen, 1u);
+  // While held, the display thread leaves the bitmap and the sequence alone.
+  EXPECT_FALSE(capture.Offer([](uint8_t* bitmap) { std::memset(bitmap, 2, 16); }));
+  EXPECT_EQ(held[0], 1);
+  EXPECT_EQ(capture.FrameSequence(), 1u);
+  capture.Release();
+  EXPECT_EQ(capture.Claim(seen), nullptr);  // the same frame is not taken twice
+
+  // Concurrently: every claimed bitmap holds one frame's bytes throughout.
+  std::atomic<bool> stop{false};
+  std::atomic<int> torn{0};
+  std::thread writer([&] {
+    for (uint8_t v = 0; !stop.load(); ++v) {
+      capture.Offer([v](uint8_t* bitmap) { std::memset(bitmap, v, shell::kCaptureBitmapBytes); });
+    }
+  });
+  for (int i = 0; i < 200; ++i) {
+    if (const uint8_t* bitmap = capture.Claim(seen)) {
+      if (std::memcmp(bitmap, bitmap + 1, shell::kCaptureBitmapBytes - 1) != 0) ++torn;
+      capture.Release();
+    }
+    std::this_thread::yield();
+  }
+  stop = true;
+  writer.join();
+  EXPECT_EQ(torn.load(), 0);
+}
+
+TEST(CaptureHandOff, WithoutTheBitmapNothingIsWrittenOrClaimed) {
+  shell::CaptureHandOff capture;
+  uint32_t seen = 0;
+  EXPECT_FALSE(capture.Offer([](uint8_t*) { FAIL(); }));
+  EXPECT_EQ(capture.Claim(seen), nullptr);
+}
+
+TEST(CommandLine, SimulateScreenshotAndMistakes) {
+  shell::Options o =
+      shell::ParseOptions({"QEL_Viewer", "--simulate=160K", "--screenshot", "a.png"});
+  EXPECT_TRUE(o.simulate);
+  EXPECT_EQ(o.simulatedHead, 1);
+  EXPECT_EQ(o.screenshot, "a.png");
+  EXPECT_TRUE(o.error.isEmpty());
+  o = shell::ParseOptions({"QEL_Viewer", "--simulate"});
+  EXPECT_TRUE(o.simulate);
+  EXPECT_EQ(o.simulatedHead, 0);
+  EXPECT_TRUE(o.screenshot.isEmpty());
+  EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--screenshot"}).error.isEmpty());
+  EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--simulate=80k"}).error.isEmpty());
+  EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--frobnicate"}).error.isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,376 @@
+// The viewer on the simulated unit, offscreen: live picture, connection and head changes, menu,
+// version box, boundary pixels, scrolling and the close sequence.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <fstream>
+#include <memory>
+
+#include "QEL_Sim.h"
+#include "tests/viewer/ScriptedOperator.h"
+#include "viewer/shell/Application.h"
+#include "viewer/shell/Ids.h"
+#include "viewer/shell/ImageArea.h"
+#include "viewer/shell/Ini.h"
+#include "viewer/shell/LivePage.h"
+#include "viewer/shell/Menu.h"
+#include "viewer/shell/ScrollHost.h"
+#include "viewer/shell/Shell.h"
+#include "viewer/shell/ViewState.h"
+
+namespace {
+
+using shell::kCalibrationPage;
+using shell::kPicturePage;
+
+// Sanitizer builds run several times slower; the waits scale with them.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr int kSlow = 8;
+#else
+constexpr int kSlow = 1;
+#endif
+
+constexpr QRgb kNoSignalBlue = 0xFF0000FF;
+
+class ViewerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    previousDir_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    // The simulated unit outlives each viewer; every test starts from the same unit.
+    QELSIM_SetPlugged(1);
+    QELSIM_SetHead(0);
+    QELSIM_SetCisEeprom(2);
+    QELSIM_SetFrameRate(30000);
+  }
+
+  void TearDown() override {
+    if (app_) app_->ShutDown();
+    app_.reset();
+    QDir::setCurrent(previousDir_);
+  }
+
+  void Start(int head = 0) {
+    app_ = std::make_unique<shell::Application>(op_);
+    shell::Options options;
+    options.simulate = true;
+    options.simulatedHead = head;
+    app_->StartUp(options);
+  }
+
+  shell::MainWindow* Window() const { return app_->Window(); }
+  shell::LivePage* Page(int index) const { return Window()->Page(index); }
+
+  // The picture as the operator sees it: the image area painted into an image.
+  QImage Picture(int page = kPicturePage) const { return Page(page)->Image()->grab().toImage(); }
+
+  static bool IsNoSignal(const QImage& picture) {
+    for (int y = 0; y < picture.height(); y += 101) {
+      for (int x = 0; x < picture.width(); x += 101) {
+        if (picture.pixel(x, y) != kNoSignalBlue) return false;
+      }
+    }
+    return true;
+  }
+
+  // A live picture: not the no-signal blue, and not one flat colour.
+  static bool IsLive(const QImage& picture, int side) {
+    if (IsNoSignal(picture)) return false;
+    const QRgb first = picture.pixel(side / 2, side / 2);
+    for (int y = 4; y < side - 4; y += 7) {
+      for (int x = 4; x < side - 4; x += 7) {
+        if (picture.pixel(x, y) != first) return true;
+      }
+    }
+    return false;
+  }
+
+  bool WaitFor(const std::function<bool()>& condition, int ms) {
+    return QTest::qWaitFor(condition, ms * kSlow);
+  }
+
+  // Waits until `count` more frames have been displayed.
+  bool WaitFrames(uint64_t count) {
+    const uint64_t from = shell::TheShell().display.FramesDisplayed();
+    return WaitFor([&] { return shell::TheShell().display.FramesDisplayed() >= from + count; },
+                   3000);
+  }
+
+  // The operator confirms a zoom entry on a page.
+  void ChooseZoom(int page, int entry) {
+    QComboBox* list = Page(page)->ZoomList();
+    list->setCurrentIndex(entry);
+    emit list->activated(entry);
+  }
+
+  QTemporaryDir dir_;
+  QString previousDir_;
+  testing_support::ScriptedOperator op_;
+  std::unique_ptr<shell::Application> app_;
+};
+
+TEST_F(ViewerTest, FirstStartIsCompactWithoutExpertItemsAndWritesTheIniFile) {
+  Start();
+  EXPECT_EQ(Window()->windowTitle(), "QEL Viewer");
+  EXPECT_EQ(shell::View().windowMode, 0);
+  EXPECT_EQ(Window()->Scroller()->ContentSize().width, 1182);
+  EXPECT_EQ(Window()->Scroller()->ContentSize().height, 909);
+  for (int id : {shell::kCmdEepromSaveDefault, shell::kCmdEepromClearDefault, shell::kCmdDebug}) {
+    EXPECT_EQ(Window()->MenuAction(id), nullptr) << id;
+  }
+  const std::string ini = (dir_.path() + "/QEL_Viewer.ini").toStdString();
+  EXPECT_EQ(shell::GetPrivateProfileInt(ini, "QEL_Viewer", "WindowMode", 7), 0);
+  EXPECT_EQ(shell::GetPrivateProfileInt(ini, "QEL_Viewer", "ExpertMode", 7), 0);
+
+  QTabWidget* tabs = Window()->Tabs();
+  EXPECT_EQ(tabs->objectName(), "1001");
+  ASSERT_EQ(tabs->count(), 2);
+  EXPECT_EQ(tabs->tabText(0), "Picture");
+  EXPECT_EQ(tabs->tabText(1), "Calibration");
+}
+
+TEST_F(ViewerTest, MenuHasEveryItemWithItsIdTextAndState) {
+  {
+    std::ofstream(QString(dir_.path() + "/QEL_Viewer.ini").toStdString())
+        << "[QEL_Viewer]\nExpertMode=1\nWindowMode=1\n";
+  }
+  Start();
+  EXPECT_EQ(Window()->Scroller()->ContentSize().width, 1867);
+  const QList<QAction*> popups = Window()->menuBar()->actions();
+  const auto& table = shell::MainMenu();
+  ASSERT_GE(popups.size(), qsizetype(table.size()));
+  for (size_t p = 0; p < table.size(); ++p) {
+    QMenu* menu = popups[qsizetype(p)]->menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), table[p].title);
+    const QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), qsizetype(table[p].items.size())) << table[p].title;
+    for (size_t i = 0; i < table[p].items.size(); ++i) {
+      const shell::MenuItem& item = table[p].items[i];
+      QAction* action = items[qsizetype(i)];
+      if (item.id == 0) {
+        EXPECT_TRUE(action->isSeparator());
+        continue;
+      }
+      EXPECT_EQ(action->data().toInt(), item.id);
+      EXPECT_EQ(action->objectName(), QString::number(item.id));
+      EXPECT_EQ(action->text(), item.text);
+    }
+  }
+  EXPECT_EQ(Window()->MenuAction(40013)->text(), "Load Parameter  [Data Read]");
+  EXPECT_NE(Window()->MenuAction(shell::kCmdDebug), nullptr);
+  EXPECT_FALSE(Window()->MenuAction(shell::kCmdPausePlay)->isEnabled());
+  EXPECT_FALSE(Window()->MenuAction(shell::kCmdPlayStop)->isEnabled());
+  EXPECT_TRUE(Window()->MenuAction(shell::kCmdBoundaryPixels)->isCheckable());
+  EXPECT_FALSE(Window()->MenuAction(shell::kCmdBoundaryPixels)->isChecked());
+  EXPECT_EQ(popups.back()->menu()->title(), "Simulator");
+}
+
+TEST_F(ViewerTest, LivePictureWithinASecondAndAFrameRateText) {
+  Start();
+  EXPECT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
+  EXPECT_EQ(shell::TheShell().display.LastFrameSide(), 202);
+  // 100 %: outside the 202 x 202 picture the bitmap stays black.
+  EXPECT_EQ(Picture().pixel(300, 300), 0xFF000000);
+  QLabel* status = Page(kPicturePage)->FrameRateText();
+  EXPECT_EQ(status->objectName(), "1003");
+  const QRegularExpression pattern("^fps DISP:(\\d+) / USB:(\\d+)$");
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const auto match = pattern.match(status->text());
+        return match.hasMatch() && match.captured(2).toInt() > 0;
+      },
+      2500))
+      << status->text().toStdString();
+}
+
+TEST_F(ViewerTest, UnplugEmptiesCameraInfoAndPaintsBlueUntilThePlugReturns) {
+  Start();
+  ASSERT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
+  ASSERT_TRUE(WaitFor(
+      [&] { return !Page(kCalibrationPage)->CameraInfo(shell::kIdFirmwareVersion).isEmpty(); },
+      1000));
+  EXPECT_EQ(Page(kPicturePage)->CameraInfo(shell::kIdFpgaVersion),
+            Page(kCalibrationPage)->CameraInfo(shell::kIdFpgaVersion));
+
+  QELSIM_SetPlugged(0);
+  ASSERT_TRUE(WaitFor([&] { return IsNoSignal(Picture()); }, 1000));
+  EXPECT_EQ(Window()->windowTitle(), "QEL_Viewer");
+  for (int page : {kPicturePage, kCalibrationPage}) {
+    for (int id : shell::kCameraInfoValueIds) {
+      EXPECT_TRUE(Page(page)->CameraInfo(id).isEmpty()) << page << " " << id;
+    }
+  }
+
+  QELSIM_SetPlugged(1);
+  EXPECT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 2000));
+  EXPECT_TRUE(WaitFor(
+      [&] { return !Page(kPicturePage)->CameraInfo(shell::kIdFirmwareVersion).isEmpty(); }, 1000));
+}
+
+TEST_F(ViewerTest, HeadChangesRestoreTheZoomRememberedForEachType) {
+  Start();
+  ASSERT_TRUE(WaitFor([&] { return shell::TheShell().display.LastFrameSide() == 202; }, 1000));
+  shell::ViewState& view = shell::View();
+
+  ChooseZoom(kPicturePage, 2);  // 400 %
+  EXPECT_EQ(view.zoomIndex.load(), 2);
+  EXPECT_EQ(Page(kCalibrationPage)->ZoomList()->currentIndex(), 2);
+  ASSERT_TRUE(WaitFrames(2));
+  // 40K at 400 % fills the whole image area.
+  EXPECT_NE(Picture().pixel(790, 790), 0xFF000000);
+
+  QELSIM_SetHead(1);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return Page(kPicturePage)->ZoomList()->count() == 2 &&
+               shell::TheShell().display.LastFrameSide() == 404;
+      },
+      2000));
+  EXPECT_EQ(view.cisType.load(), 1);
+  EXPECT_EQ(view.zoomIndex.load(), 0);  // the 160K head's remembered choice
+  for (int page : {kPicturePage, kCalibrationPage}) {
+    QComboBox* list = Page(page)->ZoomList();
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->itemText(0), "100%");
+    EXPECT_EQ(list->itemText(1), "200%");
+    EXPECT_EQ(list->currentIndex(), 0);
+  }
+  ASSERT_TRUE(WaitFrames(2));
+  const QImage picture = Picture();
+  EXPECT_NE(picture.pixel(398, 398), 0xFF000000);  // inside the 404 x 404 picture
+  EXPECT_EQ(picture.pixel(404, 200), 0xFF000000);  // beside it
+
+  ChooseZoom(kCalibrationPage, 1);  // 200 % for the 160K head
+  EXPECT_EQ(Page(kPicturePage)->ZoomList()->currentIndex(), 1);
+
+  QELSIM_SetHead(0);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return Page(kPicturePage)->ZoomList()->count() == 3 &&
+               shell::TheShell().display.LastFrameSide() == 202;
+      },
+      2000));
+  EXPECT_EQ(view.zoomIndex.load(), 2);
+  EXPECT_EQ(Page(kPicturePage)->ZoomList()->currentIndex(), 2);
+  EXPECT_EQ(Page(kCalibrationPage)->ZoomList()->currentIndex(), 2);
+
+  QELSIM_SetHead(1);
+  ASSERT_TRUE(WaitFor([&] { return Page(kCalibrationPage)->ZoomList()->count() == 2; }, 2000));
+  EXPECT_EQ(view.zoomIndex.load(), 1);
+  EXPECT_EQ(Page(kCalibrationPage)->ZoomList()->currentIndex(), 1);
+}
+
+TEST_F(ViewerTest, BoundaryPixelsToggleTwiceBringsTheBlackRingBack) {
+  Start();
+  ASSERT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
+  auto ringIsBlack = [&] {
+    const QImage p = Picture();
+    for (int i = 1; i < 201; ++i) {
+      for (QRgb px : {p.pixel(i, 0), p.pixel(i, 201), p.pixel(0, i), p.pixel(201, i)}) {
+        if (px != 0xFF000000) return false;
+      }
+    }
+    return true;
+  };
+  EXPECT_TRUE(ringIsBlack());
+  QAction* item = Window()->MenuAction(shell::kCmdBoundaryPixels);
+
+  Window()->Dispatch(shell::kCmdBoundaryPixels);
+  EXPECT_TRUE(shell::View().showBoundaryPixels.load());
+  EXPECT_TRUE(item->isChecked());
+  // The simulated unit sends a dark grey ring; shown, it is no longer pure black.
+  EXPECT_TRUE(WaitFor([&] { return !ringIsBlack(); }, 1000));
+
+  item->trigger();  // the same command from the menu
+  EXPECT_FALSE(shell::View().showBoundaryPixels.load());
+  EXPECT_FALSE(item->isChecked());
+  ASSERT_TRUE(WaitFrames(2));
+  EXPECT_TRUE(ringIsBlack());
+}
+
+TEST_F(ViewerTest, VersionBoxShowsBothVersions) {
+  Start();
+  Window()->Dispatch(shell::kCmdVersion);
+  ASSERT_EQ(op_.calls.size(), 1u);
+  const auto& call = op_.calls[0];
+  EXPECT_EQ(call.kind, testing_support::ScriptedOperator::Kind::Message);
+  EXPECT_EQ(call.caption, "info");
+  EXPECT_EQ(call.icon, shell::PromptIcon::Information);
+  EXPECT_EQ(call.text, "App Version 1.0.2.0\nAPI Version 1.0.2.0\n");
+}
+
+TEST_F(ViewerTest, TabsMoveTheLiveViewAndCommandOneFocusesThem) {
+  Start();
+  shell::ViewState& view = shell::View();
+  EXPECT_EQ(view.displayTarget.load(), kPicturePage);
+  EXPECT_FALSE(view.rawView.load());
+  Window()->Tabs()->setCurrentIndex(1);
+  EXPECT_EQ(view.displayTarget.load(), kCalibrationPage);
+  EXPECT_TRUE(view.rawView.load());
+  Window()->Tabs()->setCurrentIndex(0);
+  EXPECT_EQ(view.displayTarget.load(), kPicturePage);
+  EXPECT_FALSE(view.rawView.load());
+
+  Window()->activateWindow();
+  Window()->Dispatch(shell::kIdTabControl);
+  EXPECT_TRUE(WaitFor([&] { return Window()->Tabs()->hasFocus(); }, 500));
+
+  Page(kPicturePage)->HideLive();
+  EXPECT_TRUE(Page(kPicturePage)->Image()->isHidden());
+  Page(kPicturePage)->ShowLive();
+  EXPECT_FALSE(Page(kPicturePage)->Image()->isHidden());
+}
+
+TEST_F(ViewerTest, ScrollBarsAppearBelowTheContentAndShiftWheelPagesSideways) {
+  Start();
+  shell::ScrollHost* scroller = Window()->Scroller();
+  QScrollBar* h = scroller->horizontalScrollBar();
+  QScrollBar* v = scroller->verticalScrollBar();
+  EXPECT_FALSE(h->isVisible());
+  EXPECT_FALSE(v->isVisible());
+
+  Window()->resize(800, 2000);  // too narrow only
+  ASSERT_TRUE(WaitFor([&] { return h->isVisible(); }, 1000));
+  EXPECT_FALSE(v->isVisible());
+  const int client = scroller->viewport()->width();
+  EXPECT_EQ(h->maximum(), 1182 - client + 18);
+  EXPECT_EQ(h->pageStep(), client);
+
+  const QPointF at(10, 10);
+  QWheelEvent plain(at, scroller->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(scroller->viewport(), &plain);
+  EXPECT_EQ(h->value(), 0);
+  QWheelEvent shifted(at, scroller->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::ShiftModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(scroller->viewport(), &shifted);
+  EXPECT_EQ(h->value(), std::min(client, h->maximum()));
+  EXPECT_EQ(Window()->Tabs()->x(), 5 - h->value());
+}
+
+TEST_F(ViewerTest, ExitRunsTheCloseSequence) {
+  Start();
+  ASSERT_TRUE(WaitFor([&] { return shell::TheShell().display.FramesDisplayed() > 0; }, 1000));
+  Window()->Dispatch(shell::kCmdExit);
+  ASSERT_TRUE(WaitFor([&] { return Window()->Closed(); }, 2000));
+  EXPECT_FALSE(shell::TheShell().display.Running());
+  EXPECT_EQ(shell::View().displayTarget.load(), shell::kNoPage);
+  EXPECT_TRUE(shell::TheShell().monitor.Running());  // until shutdown
+  app_->ShutDown();
+  EXPECT_FALSE(shell::TheShell().monitor.Running());
+}
+
+}  // namespace
