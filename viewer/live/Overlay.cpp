@@ -77,7 +77,7 @@ void PrepareLimitNotice() {
 
 void DrawLimitNotice(uint8_t* display) {
   const NoticePixels* notice = Notice();
-  if (notice == nullptr || notice->width == 0) return;
+  if (display == nullptr || notice == nullptr || notice->width == 0) return;
   const int width = std::min(notice->width, kDisplaySide - kNoticeX);
   const int height = std::min(notice->height, kDisplaySide - kNoticeY);
   for (int y = 0; y < height; ++y) {

@@ -190,7 +190,12 @@ void VectorRow(const uint8_t* src, int pairs, uint8_t* out) {
     }
   };
   if (pairs < 4) {
-    return Mono ? MonoRowScalar<Z>(src, pairs, out) : ColourRowScalar<Z>(src, pairs, out);
+    if constexpr (Mono) {
+      MonoRowScalar<Z>(src, pairs, out);
+    } else {
+      ColourRowScalar<Z>(src, pairs, out);
+    }
+    return;
   }
   int p = 0;
   for (; p + 4 < pairs; p += 4) eight(src + 8 * p, out);
@@ -227,6 +232,7 @@ using RowFn = void (*)(const uint8_t*, int, uint8_t*);
 // Converts the frame row by row, each converted row copied into the z - 1 picture rows below it;
 // only the bitmap area the picture does not cover is cleared.
 void RenderFrame(const uint8_t* frame, int cisType, int z, uint8_t* display, RowFn row) {
+  if (frame == nullptr || display == nullptr) return;
   const int n = Geometry(cisType).n;
   const int count = std::min(n, kDisplaySide / z);  // whole source pixels that fit per side
   const int side = count * z;
@@ -245,6 +251,7 @@ void RenderFrame(const uint8_t* frame, int cisType, int z, uint8_t* display, Row
 
 void ConvertFrame(uint8_t* dest, const uint8_t* frame, int cisType, bool showBoundaryPixels,
                   RowFn row) {
+  if (dest == nullptr || frame == nullptr) return;
   const FrameGeometry g = Geometry(cisType);
   const int a = showBoundaryPixels ? 0 : g.b;
   const int side = g.n - 2 * a;
@@ -261,6 +268,7 @@ void ConvertFrame(uint8_t* dest, const uint8_t* frame, int cisType, bool showBou
 
 // Fills picture rectangle [x0, x1) x [y0, y1), clipped to the bitmap.
 void FillRect(uint8_t* display, int x0, int y0, int x1, int y1, uint32_t colour) {
+  if (display == nullptr) return;
   x0 = std::max(x0, 0);
   y0 = std::max(y0, 0);
   x1 = std::min(x1, kDisplaySide);
@@ -379,6 +387,7 @@ void DrawDefectOverlay(uint8_t* display, int cisType, int zoom, int excludedArea
 }
 
 void PaintNoSignal(uint8_t* display) {
+  if (display == nullptr) return;
   FillRect(display, 0, 0, kDisplaySide, 1, kBlue);
   const uint8_t* first = display + size_t(kDisplaySide - 1) * kDisplayRowBytes;
   for (int row = 0; row < kDisplaySide - 1; ++row) {
