@@ -42,34 +42,55 @@ ReadResult ReadFrame(uint8_t* buffer, uint32_t size, uint32_t& transferred) {
   return IsOpen() ? kReadAbandoned : kReadFailed;
 }
 
+// Claims the first buffer from start on that holds neither the newest frame nor a reader's
+// copy. Every buffer busy (several slow readers) waits for a copy to end. -1 when stopped.
+int ClaimBuffer(int start) {
+  Context& ctx = Ctx();
+  for (;;) {
+    const uint64_t newest = ctx.published.load();
+    for (int k = 0; k < kRingBuffers; ++k) {
+      const int candidate = (start + k) % kRingBuffers;
+      if (newest != 0 && candidate == static_cast<int>(newest % kRingBuffers)) continue;
+      ctx.writing.store(candidate);
+      if (ctx.readers[candidate].load() == 0) return candidate;
+    }
+    ctx.writing.store(-1);
+    if (!ctx.acquisitionRun.load()) return -1;
+    std::this_thread::yield();
+  }
+}
+
 void AcquisitionThread() {
   Context& ctx = Ctx();
   ctx.frameCounter.store(0);
-  // Continue after the newest frame so a reader still copying it is never overwritten.
-  uint64_t published = ctx.published.load();
-  uint64_t sequence = published >> 2;
-  int index = published == 0 ? 0 : static_cast<int>((published + 1) % kRingBuffers);
+  const uint64_t newest = ctx.published.load();
+  uint64_t sequence = newest / kRingBuffers;
+  int index = -1;
+  int start = newest == 0 ? 0 : static_cast<int>((newest + 1) % kRingBuffers);
   ctx.acquisitionState.store(kRunning);
   std::this_thread::yield();
 
   while (ctx.acquisitionRun.load()) {
     if (ctx.bufferCount.load() == 0) break;
+    if (index < 0 && (index = ClaimBuffer(start)) < 0) break;
     uint32_t transferred = 0;
     ctx.inTransfer.store(true);
     const ReadResult result = ReadFrame(ctx.buffers[index], ctx.readSize.load(), transferred);
     ctx.inTransfer.store(false);
     if (result != kReadOk || transferred == 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      continue;
+      continue;  // the same buffer stays claimed
     }
     ctx.lengths[index].store(transferred, std::memory_order_relaxed);
+    ctx.writing.store(-1);
     ++sequence;
-    ctx.published.store(sequence * kRingBuffers + static_cast<uint64_t>(index),
-                        std::memory_order_release);
-    ctx.frameCounter.fetch_add(1, std::memory_order_release);
+    ctx.published.store(sequence * kRingBuffers + static_cast<uint64_t>(index));
+    ctx.frameCounter.fetch_add(1);
     ctx.semaphore.Release();
-    index = (index + 1) % kRingBuffers;
+    start = (index + 1) % kRingBuffers;
+    index = -1;
   }
+  ctx.writing.store(-1);
   ctx.acquisitionState.store(kEnded);
 }
 
@@ -108,6 +129,8 @@ void AllocateRing() {
   }
   ctx.published.store(0);
   ctx.lastReturned.store(0);
+  ctx.writing.store(-1);
+  for (auto& count : ctx.readers) count.store(0);
   ctx.frameCounter.store(0);
   ctx.readSize.store(kRingBufferSize);
   ctx.semaphore.Create(kSemaphoreMax);
@@ -153,15 +176,27 @@ QEL_EXPORT int QEL_CALL QEL_GetFrame(unsigned char* destination, unsigned int si
     ~RingUse() { ctx.ringUsers.fetch_sub(1); }
   } use(ctx);
   if (ctx.bufferCount.load() == 0) return -1;
-  const uint64_t frame = ctx.published.load(std::memory_order_acquire);
-  if (frame == 0) return -1;
   if (size != 0 && destination == nullptr) return -1;
 
-  const uint64_t previous = ctx.lastReturned.exchange(frame);
-  const int index = static_cast<int>(frame % kRingBuffers);
+  // Pin the newest frame's buffer; if the writer has meanwhile claimed it (the frame is no longer
+  // the newest), let go and take the newer one.
+  uint64_t frame = 0;
+  int index = 0;
+  for (;;) {
+    frame = ctx.published.load();
+    if (frame == 0) return -1;
+    index = static_cast<int>(frame % kRingBuffers);
+    ctx.readers[index].fetch_add(1);
+    if (ctx.writing.load() != index) break;
+    ctx.readers[index].fetch_sub(1);
+    std::this_thread::yield();
+  }
   const uint32_t frameLength = ctx.lengths[index].load(std::memory_order_relaxed);
   const uint32_t count = std::min<uint32_t>(size, frameLength);
   if (count != 0) std::memcpy(destination, ctx.buffers[index], count);
+  ctx.readers[index].fetch_sub(1);
+
+  const uint64_t previous = ctx.lastReturned.exchange(frame);
   if (length != nullptr) *length = frameLength;
   return frame == previous ? 1 : 0;
 }

@@ -120,8 +120,10 @@ void ConnectionThread() {
         ctx.connected.store(0);
       }
     } else if (OpenUnit()) {
-      ctx.connected.store(1);
+      // Acquisition first, so a caller that sees the unit connected also sees the frame
+      // counter restarted for it.
       if (ctx.acquisitionState.load() != kRunning) StartAcquisition();
+      ctx.connected.store(1);
     }
     // Sleep the cycle in short steps so QEL_Term is answered promptly.
     for (int slept = 0; slept < kPresenceCycleMs && ctx.connectionRun.load(); slept += 5) {

@@ -44,11 +44,13 @@ struct Context {
   std::atomic<bool> acquisitionRun{false};
   std::atomic<bool> inTransfer{false};
 
-  // Frame ring. The acquisition thread fills the buffer after the newest one while readers copy
-  // the newest; its length is stored before the frame is published. A published frame is
-  // sequence * 4 + buffer index; the sequence never restarts while the ring lives, so the
-  // newest frame stays readable (and is recognised as the same frame) across a reconnection,
-  // while the frame counter restarts with every acquisition thread.
+  // Frame ring. The acquisition thread fills a buffer that is neither the newest frame nor being
+  // copied by a reader, stores its length and then publishes it; readers copy the newest. A
+  // reader announces its copy in readers[i] and the writer its target in writing (each checks
+  // the other's word after writing its own), so a frame is never overwritten mid-copy. A
+  // published frame is sequence * 4 + buffer index; the sequence never restarts while the ring
+  // lives, so the newest frame stays readable (and is recognised as the same frame) across a
+  // reconnection, while the frame counter restarts with every acquisition thread.
   std::unique_ptr<uint8_t[]> ringMemory;
   uint8_t* buffers[kRingBuffers] = {};
   std::atomic<int> bufferCount{0};
@@ -57,6 +59,8 @@ struct Context {
   std::atomic<uint32_t> frameCounter{0};
   std::atomic<uint64_t> published{0};  // 0: no frame yet (frame-available flag 0)
   std::atomic<uint64_t> lastReturned{0};
+  std::atomic<int> readers[kRingBuffers] = {};
+  std::atomic<int> writing{-1};
   std::atomic<int> ringUsers{0};  // callers inside QEL_GetFrame; the ring is freed only at 0
   DataSemaphore semaphore;
 

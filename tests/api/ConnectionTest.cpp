@@ -60,7 +60,9 @@ TEST(Lifecycle, InitTwiceStartsOneThreadAndTermStopsThem) {
   EXPECT_EQ(version, 0x01000200u);
 
   EXPECT_EQ(QEL_Term(), 0);
-  EXPECT_EQ(ThreadCount(), before);
+  // The connection and acquisition threads are gone (sanitizers may add a thread of their own
+  // meanwhile, so count down from the running state).
+  EXPECT_EQ(ThreadCount(), running - 2);
   int status = 1;
   QEL_GetStatus(&status);
   EXPECT_EQ(status, 0);

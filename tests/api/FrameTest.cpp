@@ -19,13 +19,21 @@ class Frames : public SimFixture {
     return handle;
   }
 
-  // Waits for the first frame, then stops the stream so no new frame arrives.
+  // Waits for the first frame, then stops the stream; a frame already on its way may still
+  // land, so wait until the counter has been still for a while.
   void HoldStream() {
     ASSERT_TRUE(WaitFor([] { return FrameIndex() > 0; }));
     unit().SetStreamStalled(true);
-    const int settled = FrameIndex();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_EQ(FrameIndex(), settled);
+    int settled = -1;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          const int now = FrameIndex();
+          if (now == settled) return true;
+          settled = now;
+          std::this_thread::sleep_for(std::chrono::milliseconds(60));
+          return false;
+        },
+        2000));
   }
 };
 
