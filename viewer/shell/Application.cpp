@@ -119,13 +119,20 @@ int Application::Run(const Options& options) {
 
 int Application::TakeScreenshot(const QString& path) {
   Shell& shell = TheShell();
+  auto showsLive = [&] { return shell.display.FramesDisplayed() >= kScreenshotFrames; };
+  // The event loop runs (and sleeps between events) until the picture is live and the frame-rate
+  // text carries a full period, or until the time-out.
+  QEventLoop loop;
   QElapsedTimer clock;
   clock.start();
-  auto showsLive = [&] { return shell.display.FramesDisplayed() >= kScreenshotFrames; };
-  while ((!showsLive() || clock.elapsed() < kScreenshotSettleMs) &&
-         clock.elapsed() < kScreenshotTimeoutMs) {
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if ((showsLive() && clock.elapsed() >= kScreenshotSettleMs) ||
+        clock.elapsed() >= kScreenshotTimeoutMs)
+      loop.quit();
+  });
+  poll.start(50);
+  loop.exec();
 
   const bool saved = window_->grab().save(path, "PNG");
   window_->close();
