@@ -1,9 +1,9 @@
 // Frame kernel throughput, each next to a memcpy of the bytes the kernel writes.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <vector>
 
@@ -18,34 +18,37 @@ std::vector<uint8_t> RandomFrame(int cisType) {
   return frame;
 }
 
-// Mean time of one memcpy of `bytes`, measured for about 50 ms between warm buffers.
+// Processor time, so that other work on a shared machine disturbs the ratios less.
+double CpuSeconds() {
+  return double(std::clock()) / CLOCKS_PER_SEC;
+}
+
+// Mean processor time of one memcpy of `bytes` between warm buffers, over about 50 ms.
 double MemcpySeconds(size_t bytes) {
   std::vector<uint8_t> src(bytes, 1), dst(bytes, 0);
-  using Clock = std::chrono::steady_clock;
   std::memcpy(dst.data(), src.data(), bytes);
   long count = 0;
-  const auto start = Clock::now();
-  auto now = start;
+  const double start = CpuSeconds();
+  double now = start;
   do {
     std::memcpy(dst.data(), src.data(), bytes);
     benchmark::ClobberMemory();
     ++count;
-    now = Clock::now();
-  } while (now - start < std::chrono::milliseconds(50));
-  return std::chrono::duration<double>(now - start).count() / double(count);
+    now = CpuSeconds();
+  } while (now - start < 0.05);
+  return (now - start) / double(count);
 }
 
 // Runs `kernel` in the timed loop and reports bytes written and the ratio to memcpy.
 template <class Kernel>
 void Measure(benchmark::State& state, size_t outputBytes, Kernel kernel) {
   const double memcpySeconds = MemcpySeconds(outputBytes);
-  using Clock = std::chrono::steady_clock;
-  const auto start = Clock::now();
+  const double start = CpuSeconds();
   for (auto _ : state) {
     kernel();
     benchmark::ClobberMemory();
   }
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const double seconds = CpuSeconds() - start;
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(outputBytes));
   state.counters["memcpy_us"] = memcpySeconds * 1e6;
   state.counters["x_memcpy"] = seconds / double(state.iterations()) / memcpySeconds;

@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
-// QEL_LIVE_SCALAR builds the plain kernels only (they serve machines without SSE2).
-#if (defined(__SSE2__) || defined(_M_X64)) && !defined(QEL_LIVE_SCALAR)
-#include <emmintrin.h>
-#define QEL_LIVE_SSE2 1
+// The vector kernels need SSSE3 byte shuffles and are chosen at run time; other machines, and
+// builds with QEL_LIVE_SCALAR, use the plain kernels.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(QEL_LIVE_SCALAR)
+#include <tmmintrin.h>
+#define QEL_LIVE_SSSE3 1
+#define QEL_TARGET_SSSE3 __attribute__((target("ssse3")))
 #endif
 
 namespace live {
@@ -61,86 +63,6 @@ inline void PutExact(uint8_t*& out, uint32_t px) {
   out += 3 * Z;
 }
 
-#if QEL_LIVE_SSE2
-
-// Four pixels as 32-bit blue | green << 8 | red << 16 lanes squeezed into 12 contiguous bytes.
-inline __m128i Pack12(__m128i px) {
-  const __m128i low24 = _mm_set1_epi64x(0x0000000000FFFFFF);
-  const __m128i high24 = _mm_set1_epi64x(0x0000FFFFFF000000);
-  const __m128i six = _mm_set_epi64x(0, 0x0000FFFFFFFFFFFF);
-  const __m128i t =
-      _mm_or_si128(_mm_and_si128(px, low24), _mm_and_si128(_mm_srli_epi64(px, 8), high24));
-  return _mm_or_si128(_mm_and_si128(t, six), _mm_andnot_si128(six, _mm_srli_si128(t, 2)));
-}
-
-// Stores four pixels, each repeated Z times, as 12 x Z bytes. Writes up to 4 bytes beyond them,
-// so a later store must cover those.
-template <int Z>
-inline void PutFour(uint8_t*& out, __m128i px) {
-  auto put = [&out](__m128i v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Pack12(v));
-    out += 12;
-  };
-  if constexpr (Z == 1) {
-    put(px);
-  } else if constexpr (Z == 2) {
-    put(_mm_unpacklo_epi32(px, px));
-    put(_mm_unpackhi_epi32(px, px));
-  } else {
-    put(_mm_shuffle_epi32(px, 0x00));
-    put(_mm_shuffle_epi32(px, 0x55));
-    put(_mm_shuffle_epi32(px, 0xAA));
-    put(_mm_shuffle_epi32(px, 0xFF));
-  }
-}
-
-// Four colour pairs (eight pixels). The large coefficients do not fit the 16-bit multiplier, so
-// they are split exactly: 91,894 = 65,536 + 26,358; -46,825 = -65,536 + 18,711;
-// 116,064 = 131,072 - 15,008. Since L is luma << 16, (L + P) >> 20 equals
-// (luma + (P >> 16)) >> 4 exactly, which lets the per-pixel work run on 16-bit lanes; the
-// saturating pack clamps to 0..255.
-template <int Z>
-inline void ColourEight(const uint8_t* src, uint8_t*& out) {
-  const __m128i hi16 = _mm_set1_epi32(int32_t(0xFFFF0000));
-  const __m128i lo16 = _mm_set1_epi32(0x0000FFFF);
-  const __m128i a = _mm_srli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)), 4);
-  const __m128i b = _mm_srli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16)), 4);
-  const __m128i luma = _mm_packs_epi32(_mm_srli_epi32(a, 16), _mm_srli_epi32(b, 16));
-  // u | v << 16 per pair, u and v signed 16-bit.
-  const __m128i uv = _mm_sub_epi16(_mm_packs_epi32(_mm_and_si128(a, lo16), _mm_and_si128(b, lo16)),
-                                   _mm_set1_epi16(2048));
-  const __m128i vHigh = _mm_and_si128(uv, hi16);  // 65,536 v
-  const __m128i redPart = _mm_add_epi32(vHigh, _mm_madd_epi16(uv, _mm_set1_epi32(26358 << 16)));
-  const __m128i greenPart =
-      _mm_sub_epi32(_mm_madd_epi16(uv, _mm_set1_epi32(18711 << 16 | (-22649 & 0xFFFF))), vHigh);
-  const __m128i bluePart =
-      _mm_add_epi32(_mm_slli_epi32(uv, 17), _mm_madd_epi16(uv, _mm_set1_epi32(-15008 & 0xFFFF)));
-  // The high half of each pair's 32-bit part is part >> 16; copying it into the low half gives
-  // both pixels of the pair their share.
-  auto channel = [&luma](__m128i part) {
-    const __m128i shared = _mm_shufflehi_epi16(_mm_shufflelo_epi16(part, 0xF5), 0xF5);
-    return _mm_srai_epi16(_mm_add_epi16(luma, shared), 4);
-  };
-  const __m128i blueGreen = _mm_packus_epi16(channel(bluePart), channel(greenPart));
-  const __m128i red = _mm_packus_epi16(channel(redPart), _mm_setzero_si128());
-  const __m128i bg = _mm_unpacklo_epi8(blueGreen, _mm_srli_si128(blueGreen, 8));
-  const __m128i r0 = _mm_unpacklo_epi8(red, _mm_setzero_si128());
-  PutFour<Z>(out, _mm_unpacklo_epi16(bg, r0));
-  PutFour<Z>(out, _mm_unpackhi_epi16(bg, r0));
-}
-
-// Eight raw pixels: the fourth byte of each becomes a grey pixel.
-template <int Z>
-inline void MonoEight(const uint8_t* src, uint8_t*& out) {
-  for (int half = 0; half < 2; ++half) {
-    const __m128i v =
-        _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16 * half)), 24);
-    PutFour<Z>(out, _mm_or_si128(_mm_or_si128(v, _mm_slli_epi32(v, 8)), _mm_slli_epi32(v, 16)));
-  }
-}
-
-#endif
-
 // Row kernels: `pairs` pixel pairs from src into 2 * pairs * Z bitmap pixels, nothing written
 // beyond them.
 template <int Z>
@@ -176,56 +98,141 @@ void MonoRowScalar(const uint8_t* src, int pairs, uint8_t* out) {
   }
 }
 
-#if QEL_LIVE_SSE2
-// Groups of four pairs. The last group is placed to end exactly at the row's end (repeating up
-// to three pairs already written) and goes through a scratch block, so its wide store stays
-// inside the row and covers the bytes the previous group's store ran over.
+#if QEL_LIVE_SSSE3
+
+// Byte shuffle controls that spread eight converted pixels over 24 x Z output bytes, 16 bytes
+// per store. Output byte k belongs to pixel k / (3Z) and channel k % 3; SelectColour and
+// SelectMono name the source register (0 or 1) and the byte holding it. Colour sources are
+// [B0..B7 G0..G7] and [R0..R7]; raw sources are the two loaded halves of the frame row, whose
+// fourth byte per pixel is the level.
+struct ByteSource {
+  int reg;
+  int byte;
+};
+
+constexpr ByteSource SelectColour(int pixel, int channel) {
+  return channel == 0   ? ByteSource{0, pixel}
+         : channel == 1 ? ByteSource{0, 8 + pixel}
+                        : ByteSource{1, pixel};
+}
+
+constexpr ByteSource SelectMono(int pixel, int) {
+  return pixel < 4 ? ByteSource{0, 4 * pixel + 3} : ByteSource{1, 4 * (pixel - 4) + 3};
+}
+
 template <int Z, bool Mono>
-void VectorRow(const uint8_t* src, int pairs, uint8_t* out) {
-  auto eight = [](const uint8_t* from, uint8_t*& to) {
-    if constexpr (Mono) {
-      MonoEight<Z>(from, to);
-    } else {
-      ColourEight<Z>(from, to);
-    }
+struct Spread {
+  static constexpr int kBytes = 24 * Z;
+  static constexpr int kStores = (kBytes + 15) / 16;
+  struct Controls {
+    alignas(16) uint8_t bytes[kStores][2][16];
   };
-  if (pairs < 4) {
-    if constexpr (Mono) {
-      MonoRowScalar<Z>(src, pairs, out);
-    } else {
-      ColourRowScalar<Z>(src, pairs, out);
+  static constexpr Controls Make() {
+    Controls c{};
+    for (int k = 0; k < kStores * 16; ++k) {
+      const ByteSource from =
+          Mono ? SelectMono(k / (3 * Z), k % 3) : SelectColour(k / (3 * Z), k % 3);
+      for (int reg = 0; reg < 2; ++reg) {
+        c.bytes[k / 16][reg][k % 16] = k < kBytes && from.reg == reg ? uint8_t(from.byte) : 0x80;
+      }
     }
-    return;
+    return c;
   }
-  int p = 0;
-  for (; p + 4 < pairs; p += 4) eight(src + 8 * p, out);
-  const int back = 4 - (pairs - p);
-  alignas(16) uint8_t last[24 * Z + 16];
-  uint8_t* scratch = last;
-  eight(src + 8 * (pairs - 4), scratch);
-  std::memcpy(out - 6 * Z * back, last, 24 * Z);
+  static constexpr Controls kControls = Make();
+};
+
+template <int Z, bool Mono>
+QEL_TARGET_SSSE3 inline void Emit(__m128i first, __m128i second, uint8_t* out) {
+  using S = Spread<Z, Mono>;
+  for (int i = 0; i < S::kStores; ++i) {
+    const auto* control = reinterpret_cast<const __m128i*>(S::kControls.bytes[i]);
+    const __m128i bytes = _mm_or_si128(_mm_shuffle_epi8(first, _mm_load_si128(control)),
+                                       _mm_shuffle_epi8(second, _mm_load_si128(control + 1)));
+    if (16 * (i + 1) <= S::kBytes) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * i), bytes);
+    } else {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16 * i), bytes);
+    }
+  }
 }
+
+// Four colour pairs (eight pixels). With L = luma << 16, (L + P) >> 20 equals
+// (luma + (P >> 16)) >> 4 exactly, so each pixel needs only the high half of its colour part P,
+// and the per-pixel work runs on 16-bit lanes. The coefficients are split so that the high
+// halves come out of 16-bit multiplies without rounding: 91,894 v = 65,536 v + 26,358 v;
+// 116,064 u = 131,072 u - 15,008 u; -22,649 u - 46,825 v = -65,536 v + (-22,649 u + 18,711 v).
+// The saturating pack clamps to 0..255.
+template <int Z>
+QEL_TARGET_SSSE3 inline void ColourEight(const uint8_t* src, uint8_t* out) {
+  // Each half of the input to [Y Y Y Y | Cb Cr Cb Cr]; then lumas and chroma pairs apart.
+  const __m128i split = _mm_setr_epi8(2, 3, 6, 7, 10, 11, 14, 15, 0, 1, 4, 5, 8, 9, 12, 13);
+  const __m128i a = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)), split);
+  const __m128i b =
+      _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16)), split);
+  const __m128i luma = _mm_srli_epi16(_mm_unpacklo_epi64(a, b), 4);
+  const __m128i uv =
+      _mm_sub_epi16(_mm_srli_epi16(_mm_unpackhi_epi64(a, b), 4), _mm_set1_epi16(2048));
+  const __m128i u =
+      _mm_shuffle_epi8(uv, _mm_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13));
+  const __m128i v =
+      _mm_shuffle_epi8(uv, _mm_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15));
+  const __m128i red = _mm_add_epi16(v, _mm_mulhi_epi16(v, _mm_set1_epi16(26358)));
+  const __m128i blue =
+      _mm_add_epi16(_mm_add_epi16(u, u), _mm_mulhi_epi16(u, _mm_set1_epi16(-15008)));
+  const __m128i greenPair = _mm_madd_epi16(uv, _mm_set1_epi32(18711 << 16 | (-22649 & 0xFFFF)));
+  const __m128i green = _mm_sub_epi16(
+      _mm_shuffle_epi8(greenPair,
+                       _mm_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15)),
+      v);
+  auto channel = [luma](__m128i share) { return _mm_srai_epi16(_mm_add_epi16(luma, share), 4); };
+  const __m128i blueGreen = _mm_packus_epi16(channel(blue), channel(green));
+  const __m128i redBytes = _mm_packus_epi16(channel(red), _mm_setzero_si128());
+  Emit<Z, false>(blueGreen, redBytes, out);
+}
+
+// Eight raw pixels: the fourth byte of each becomes a grey pixel.
+template <int Z>
+QEL_TARGET_SSSE3 inline void MonoEight(const uint8_t* src, uint8_t* out) {
+  Emit<Z, true>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16)), out);
+}
+
+// Groups of four pairs writing exactly their own bytes; the last group is moved back to end at
+// the row's end, repeating up to three pairs already written.
+template <int Z, bool Mono>
+QEL_TARGET_SSSE3 void VectorRow(const uint8_t* src, int pairs, uint8_t* out) {
+  for (int p = 0; p < pairs; p += 4) {
+    const int q = std::min(p, pairs - 4);
+    if constexpr (Mono) {
+      MonoEight<Z>(src + 8 * q, out + 6 * Z * q);
+    } else {
+      ColourEight<Z>(src + 8 * q, out + 6 * Z * q);
+    }
+  }
+}
+
+bool HasSsse3() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("ssse3");
+}
+
+#endif
 
 template <int Z>
 void ColourRow(const uint8_t* src, int pairs, uint8_t* out) {
-  VectorRow<Z, false>(src, pairs, out);
-}
-
-template <int Z>
-void MonoRow(const uint8_t* src, int pairs, uint8_t* out) {
-  VectorRow<Z, true>(src, pairs, out);
-}
-#else
-template <int Z>
-void ColourRow(const uint8_t* src, int pairs, uint8_t* out) {
+#if QEL_LIVE_SSSE3
+  if (pairs >= 4 && HasSsse3()) return VectorRow<Z, false>(src, pairs, out);
+#endif
   ColourRowScalar<Z>(src, pairs, out);
 }
 
 template <int Z>
 void MonoRow(const uint8_t* src, int pairs, uint8_t* out) {
+#if QEL_LIVE_SSSE3
+  if (pairs >= 4 && HasSsse3()) return VectorRow<Z, true>(src, pairs, out);
+#endif
   MonoRowScalar<Z>(src, pairs, out);
 }
-#endif
 
 using RowFn = void (*)(const uint8_t*, int, uint8_t*);
 
