@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "usb/Protocol.h"
+
 namespace sim {
 namespace {
 
@@ -368,8 +370,8 @@ void FrameBuilder::BuildInto(uint8_t* out, int offset, bool wrongMarkers) const 
   auto swap = [&](uint16_t w) {
     return wrongMarkers ? static_cast<uint16_t>((w << 8) | (w >> 8)) : w;
   };
-  put(out, swap(kMarkerFirst0), swap(kMarkerFirst1));
-  put(out + geo_.bytes - 4, swap(kMarkerLast0), swap(kMarkerLast1));
+  put(out, swap(protocol::kMarkerFirst[0]), swap(protocol::kMarkerFirst[1]));
+  put(out + geo_.bytes - 4, swap(protocol::kMarkerLast[0]), swap(protocol::kMarkerLast[1]));
 }
 
 uint32_t FrameBuilder::Build(uint8_t* out, uint32_t size, int offset, bool wrongMarkers) {

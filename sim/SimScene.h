@@ -20,11 +20,6 @@ struct FrameGeometry {
 };
 FrameGeometry Geometry(int cisType);
 
-constexpr uint16_t kMarkerFirst0 = 0xFF00;
-constexpr uint16_t kMarkerFirst1 = 0x0080;
-constexpr uint16_t kMarkerLast0 = 0xFF00;
-constexpr uint16_t kMarkerLast1 = 0x009D;
-
 // A defect of the sensor: full-frame coordinates and whether it is stuck bright.
 struct StuckPixel {
   int x = 0;

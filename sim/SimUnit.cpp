@@ -8,60 +8,17 @@
 #include <utility>
 
 #include "sim/SimScene.h"
+#include "usb/Protocol.h"
 
 namespace sim {
 namespace {
 
-constexpr uint8_t kReqDevInfo = 0x10;
-constexpr uint8_t kReqFormatInfo = 0x11;
-constexpr uint8_t kReqStatus = 0x12;
-constexpr uint8_t kReqSetStatus = 0x13;
-constexpr uint8_t kReqI2CRead = 0x14;
-constexpr uint8_t kReqI2CWrite = 0x15;
-constexpr uint8_t kReqEepromRead = 0x16;
-constexpr uint8_t kReqEepromWrite = 0x17;
-constexpr uint8_t kReqRegRead = 0x18;
-constexpr uint8_t kReqRegWrite = 0x19;
-
-constexpr size_t kDevInfoSize = 48;
-constexpr size_t kFormatInfoSize = 8;
-constexpr size_t kStatusSize = 16;
-constexpr size_t kStatusItemSize = 3;
+using namespace protocol;
 
 constexpr uint32_t kRegisterCount = 0x10000;
-constexpr uint32_t kRegHeadConnected = 0xF0;
-constexpr uint32_t kRegLimitFlag = 0xF1;
-constexpr uint32_t kRegHeadType = 0xF4;
-constexpr uint32_t kRegManualDetect = 0xF8;
-constexpr uint32_t kRegFpgaVersion = 0xFF;
-constexpr uint32_t kRegSensorAddress = 0x426;
-constexpr uint32_t kRegSensorData = 0x427;
-constexpr uint32_t kDpTable0 = 0x100;
-constexpr uint32_t kDpTable1 = 0x200;
-constexpr uint32_t kDpTableWords = 64;
-constexpr uint32_t kGammaTable0 = 0xC000;
-constexpr uint32_t kGammaTableWords = 4096;
-
-// Banked parameter registers: 0x00..0x2F (bank 0) and 0x80..0xAF (bank 1).
-constexpr uint32_t kBankedCount = 0x30;
-constexpr uint32_t kAwbReg = 0x10;
-constexpr uint32_t kCorrectionReg = 0x23;
-
-// Head EEPROM records.
-constexpr uint32_t kCisSerial = 0x10;
-constexpr uint32_t kCisUseCount = 0x20;
-constexpr uint32_t kCisUseLimit = 0x24;
-constexpr uint32_t kCisGainRed = 0x30;
-constexpr uint32_t kCisGainBlue = 0x32;
-constexpr uint32_t kCisFineAdj = 0x34;
-constexpr uint32_t kCisDpTable0 = 0x200;
-constexpr uint32_t kCisDpTable1 = 0x400;
-constexpr uint32_t kCisDpTableBytes = 128;
-
-constexpr uint8_t kMagic[4] = {'Q', 'E', 'L', 0};
 
 bool IsBanked(uint32_t n) {
-  return n < 0x100 && (n & 0x7F) < kBankedCount;
+  return n < 0x100 && (n & 0x7F) < kBankedLimit;
 }
 
 // Reset value of parameter register n (0..0x2F) of a bank: the viewer's application defaults.
@@ -140,19 +97,19 @@ void Unit::Reset() {
 void Unit::PowerOnLocked() {
   regs_.assign(kRegisterCount, 0);
   for (int bank = 0; bank < 2; ++bank) {
-    for (uint32_t n = 0; n < kBankedCount; ++n) regs_[bank * 0x80 + n] = BankResetValue(bank, n);
+    for (uint32_t n = 0; n < kBankedLimit; ++n) regs_[bank * 0x80 + n] = BankResetValue(bank, n);
   }
   regs_[0xF6] = 1;  // connection detection on
   regs_[0xF7] = 1;  // over-current detection on
-  for (uint32_t i = 0; i < kDpTableWords; ++i) {
-    regs_[kDpTable0 + i] = 0x01FF;  // empty entries (511, 511)
-    regs_[kDpTable1 + i] = 0x01FF;
+  for (uint32_t i = 0; i < kDpTableRegisters; ++i) {
+    regs_[kDpTableBase[0] + i] = 0x01FF;  // empty entries (511, 511)
+    regs_[kDpTableBase[1] + i] = 0x01FF;
   }
   // Gamma curves 1..3: exponents 1/1.8, 1/2.2 and 1/2.6 on 12-bit levels.
   static constexpr double kExponents[3] = {1 / 1.8, 1 / 2.2, 1 / 2.6};
   for (uint32_t t = 0; t < 3; ++t) {
-    for (uint32_t i = 0; i < kGammaTableWords; ++i) {
-      regs_[kGammaTable0 + t * 0x1000 + i] =
+    for (uint32_t i = 0; i < kGammaTableRegisters; ++i) {
+      regs_[kGammaTableBase[0] + t * 0x1000 + i] =
           static_cast<uint16_t>(std::lround(4095.0 * std::pow(i / 4095.0, kExponents[t])));
     }
   }
@@ -191,15 +148,15 @@ void Unit::FormatCisEepromLocked(int state) {
     };
     put(0x00, {kMagic[0], kMagic[1], kMagic[2], kMagic[3], 1, 0, 0});
     const char serial[14] = "CIS-S00012345";
-    std::copy(serial, serial + 14, cisEeprom_.begin() + kCisSerial);
-    put(kCisUseCount, {12});
-    put(kCisUseLimit, {200});
-    put(kCisGainRed, {1, 10});   // -10 steps
-    put(kCisGainBlue, {0, 14});  // +14 steps
-    put(kCisFineAdj, {0, 3});
-    for (uint32_t i = 0; i < kCisDpTableBytes; i += 2) {
-      put(kCisDpTable0 + i, {0x01, 0xFF});
-      put(kCisDpTable1 + i, {0x01, 0xFF});
+    std::copy(serial, serial + 14, cisEeprom_.begin() + kCisSerialNoAddress);
+    put(kCisUseCountAddress, {12});
+    put(kCisUseCountLimitAddress, {200});
+    put(kCisGainAddress[0], {1, 10});  // -10 steps
+    put(kCisGainAddress[1], {0, 14});  // +14 steps
+    put(kCisImageFineAdjAddress, {0, 3});
+    for (uint32_t i = 0; i < kDpTableBytes; i += 2) {
+      put(kCisDpTableAddress[0] + i, {0x01, 0xFF});
+      put(kCisDpTableAddress[1] + i, {0x01, 0xFF});
     }
   }
   EvaluateLimitLocked();
@@ -210,8 +167,8 @@ void Unit::EvaluateLimitLocked() {
   if (regs_.empty()) return;
   const bool formatted = head_ != kNoHead && cisEepromState_ != 0 &&
                          std::equal(kMagic, kMagic + 4, cisEeprom_.begin());
-  const uint8_t count = cisEeprom_[kCisUseCount];
-  const uint8_t limit = cisEeprom_[kCisUseLimit];
+  const uint8_t count = cisEeprom_[kCisUseCountAddress];
+  const uint8_t limit = cisEeprom_[kCisUseCountLimitAddress];
   regs_[kRegLimitFlag] = formatted && limit != 0 && count >= limit ? 1 : 0;
 }
 
@@ -591,9 +548,9 @@ bool Unit::RegisterRequestLocked(const usb::SetupPacket& setup, uint8_t* data, b
 
 uint16_t Unit::ReadRegisterLocked(uint32_t n) const {
   switch (n) {
-    case kRegHeadConnected:
+    case kRegCisConnect:
       return head_ != kNoHead ? 1 : 0;
-    case kRegHeadType:
+    case kRegCisType:
       return head_ == 1 ? 1 : 0;
     case kRegFpgaVersion:
       return kFpgaVersion;
@@ -609,8 +566,8 @@ uint16_t Unit::ReadRegisterLocked(uint32_t n) const {
 
 void Unit::WriteRegisterLocked(uint32_t n, uint16_t value, Clock::time_point now) {
   switch (n) {
-    case kRegHeadConnected:
-    case kRegHeadType:
+    case kRegCisConnect:
+    case kRegCisType:
     case kRegFpgaVersion:
       return;  // read-only
     case kRegSensorData:
@@ -626,8 +583,8 @@ void Unit::WriteRegisterLocked(uint32_t n, uint16_t value, Clock::time_point now
   if (IsBanked(n)) {
     const int bank = n >= 0x80 ? 1 : 0;
     const uint32_t reg = n & 0x7F;
-    if (reg == kAwbReg) awb_[bank] = {value != 0, now + kAwbTime};
-    if (reg == kCorrectionReg) {
+    if (reg == kRegAwb) awb_[bank] = {value != 0, now + kAwbTime};
+    if (reg == kRegCorrection) {
       // FPN data acquisition runs while field H0 is non-zero; the unit clears it when done.
       const bool start = ((value >> 8) & 0xF) != 0;
       if (!start) {

@@ -10,16 +10,6 @@
 namespace qel {
 namespace {
 
-constexpr uint32_t kHeaderAddress = 0x00;
-constexpr uint32_t kSerialNoAddress = 0x10;
-constexpr uint32_t kUseCountAddress = 0x20;
-constexpr uint32_t kUseCountLimitAddress = 0x24;
-constexpr uint32_t kGainAddress[2] = {0x30, 0x32};  // red, blue
-constexpr uint32_t kImageFineAdjAddress = 0x34;
-constexpr uint32_t kDpTableAddress[2] = {0x200, 0x400};
-
-constexpr size_t kSerialNoSize = 14;
-constexpr size_t kDpTableSize = 128;
 constexpr uint16_t kDpChunk = 64;
 
 constexpr int kStateAbsent = 0;
@@ -53,8 +43,8 @@ void EncodeGain(int gain, uint8_t bytes[2]) {
 }
 
 int SaveDpTable(unsigned table, const uint8_t* data) {
-  const uint32_t address = kDpTableAddress[table == 1 ? 1 : 0];
-  for (uint16_t offset = 0; offset < kDpTableSize; offset += kDpChunk) {
+  const uint32_t address = kCisDpTableAddress[table == 1 ? 1 : 0];
+  for (uint16_t offset = 0; offset < kDpTableBytes; offset += kDpChunk) {
     if (WaitEepromReady(kSelectorCis) != 0) return kNotReady;
     if (EepromOut(kSelectorCis, address + offset, data + offset, kDpChunk) != 0)
       return kWriteFailed;
@@ -63,8 +53,8 @@ int SaveDpTable(unsigned table, const uint8_t* data) {
 }
 
 int LoadDpTable(unsigned table, uint8_t* data) {
-  const uint32_t address = kDpTableAddress[table == 1 ? 1 : 0];
-  for (uint16_t offset = 0; offset < kDpTableSize; offset += kDpChunk) {
+  const uint32_t address = kCisDpTableAddress[table == 1 ? 1 : 0];
+  for (uint16_t offset = 0; offset < kDpTableBytes; offset += kDpChunk) {
     if (EepromIn(kSelectorCis, address + offset, data + offset, kDpChunk) != 0) return kReadFailed;
   }
   return 0;
@@ -83,19 +73,20 @@ QEL_EXPORT int QEL_CALL QEL_Check_CIS_EEPROM(int* state) {
   if (status[kStatusCisEeprom] == kEepromAbsent) return 0;
   *state = kStateBlank;
   uint8_t header[16] = {};
-  if (EepromIn(kSelectorCis, kHeaderAddress, header, sizeof header) != 0) return kCheckFailed;
+  if (EepromIn(kSelectorCis, kCisHeaderAddress, header, sizeof header) != 0) return kCheckFailed;
   if (HasMagic(header) && header[4] == kRecordVersion && header[5] == 0) *state = kStateFormatted;
   return 0;
 }
 
 QEL_EXPORT int QEL_CALL QEL_Init_CIS_EEPROM(int headerOnly) {
-  const uint8_t header[7] = {kMagic[0], kMagic[1], kMagic[2], kMagic[3], kRecordVersion, 0, 0};
-  int result = SaveRecord(kHeaderAddress, header, sizeof header);
+  const uint8_t header[kCisHeaderSize] = {kMagic[0],      kMagic[1], kMagic[2], kMagic[3],
+                                          kRecordVersion, 0,         0};
+  int result = SaveRecord(kCisHeaderAddress, header, sizeof header);
   if (result != 0 || headerOnly != 0) return result;
 
-  const char blankSerialNo[kSerialNoSize] = {};
-  uint8_t blankDpTable[kDpTableSize];
-  for (size_t i = 0; i < kDpTableSize; i += 2) {
+  const char blankSerialNo[kCisSerialNoSize] = {};
+  uint8_t blankDpTable[kDpTableBytes];
+  for (size_t i = 0; i < kDpTableBytes; i += 2) {
     blankDpTable[i] = 0x01;
     blankDpTable[i + 1] = 0xFF;
   }
@@ -113,44 +104,44 @@ QEL_EXPORT int QEL_CALL QEL_Save_CIS_SerialNo(const char* serialNo) {
   if (serialNo == nullptr) return -1;
   // The text ends at its terminator or after 14 bytes; nothing past the terminator is read, so
   // a short string does not drag whatever follows it in memory into the head's EEPROM.
-  uint8_t record[kSerialNoSize] = {};
-  const void* end = std::memchr(serialNo, 0, kSerialNoSize);
+  uint8_t record[kCisSerialNoSize] = {};
+  const void* end = std::memchr(serialNo, 0, kCisSerialNoSize);
   const size_t length =
-      end ? static_cast<size_t>(static_cast<const char*>(end) - serialNo) : kSerialNoSize;
+      end ? static_cast<size_t>(static_cast<const char*>(end) - serialNo) : kCisSerialNoSize;
   std::memcpy(record, serialNo, length);
-  return SaveRecord(kSerialNoAddress, record, kSerialNoSize);
+  return SaveRecord(kCisSerialNoAddress, record, kCisSerialNoSize);
 }
 
 QEL_EXPORT int QEL_CALL QEL_Load_CIS_SerialNo(char* serialNo) {
   if (serialNo == nullptr) return -1;
-  uint8_t record[kSerialNoSize];
-  if (EepromIn(kSelectorCis, kSerialNoAddress, record, kSerialNoSize) != 0) return 1;
-  std::memcpy(serialNo, record, kSerialNoSize);
+  uint8_t record[kCisSerialNoSize];
+  if (EepromIn(kSelectorCis, kCisSerialNoAddress, record, kCisSerialNoSize) != 0) return 1;
+  std::memcpy(serialNo, record, kCisSerialNoSize);
   return 0;
 }
 
 QEL_EXPORT int QEL_CALL QEL_Save_CIS_UseCount(int count) {
   const uint8_t byte = static_cast<uint8_t>(count & 0xFF);
-  return SaveRecord(kUseCountAddress, &byte, 1);
+  return SaveRecord(kCisUseCountAddress, &byte, 1);
 }
 
 QEL_EXPORT int QEL_CALL QEL_Load_CIS_UseCount(int* count) {
   if (count == nullptr) return -1;
   uint8_t byte;
-  const int result = LoadRecord(kUseCountAddress, &byte, 1);
+  const int result = LoadRecord(kCisUseCountAddress, &byte, 1);
   *count = byte;
   return result;
 }
 
 QEL_EXPORT int QEL_CALL QEL_Save_CIS_UseCountLimit(int limit) {
   const uint8_t byte = static_cast<uint8_t>(limit & 0xFF);
-  return SaveRecord(kUseCountLimitAddress, &byte, 1);
+  return SaveRecord(kCisUseCountLimitAddress, &byte, 1);
 }
 
 QEL_EXPORT int QEL_CALL QEL_Load_CIS_UseCountLimit(int* limit) {
   if (limit == nullptr) return -1;
   uint8_t byte;
-  const int result = LoadRecord(kUseCountLimitAddress, &byte, 1);
+  const int result = LoadRecord(kCisUseCountLimitAddress, &byte, 1);
   *limit = byte;
   return result;
 }
@@ -162,13 +153,13 @@ QEL_EXPORT int QEL_CALL QEL_Save_CIS_GainRB(int index, int gain) {
   if (index != 0 && index != 1) return -1;
   uint8_t bytes[2];
   EncodeGain(gain, bytes);
-  return EepromOut(kSelectorCis, kGainAddress[index], bytes, 2) != 0 ? 1 : 0;
+  return EepromOut(kSelectorCis, kCisGainAddress[index], bytes, 2) != 0 ? 1 : 0;
 }
 
 QEL_EXPORT int QEL_CALL QEL_Load_CIS_GainRB(int index, int* gain) {
   if (gain == nullptr || (index != 0 && index != 1)) return -1;
   uint8_t bytes[2];
-  const int result = LoadRecord(kGainAddress[index], bytes, 2);
+  const int result = LoadRecord(kCisGainAddress[index], bytes, 2);
   *gain = (bytes[0] & 1) ? -bytes[1] : bytes[1];
   return result;
 }
@@ -177,13 +168,13 @@ QEL_EXPORT int QEL_CALL QEL_Save_CIS_ImageFineAdj(int value) {
   const unsigned bits = static_cast<unsigned>(value);
   const uint8_t bytes[2] = {static_cast<uint8_t>((bits >> 8) & 0xFF),
                             static_cast<uint8_t>(bits & 0xFF)};
-  return SaveRecord(kImageFineAdjAddress, bytes, 2);
+  return SaveRecord(kCisImageFineAdjAddress, bytes, 2);
 }
 
 QEL_EXPORT int QEL_CALL QEL_Load_CIS_ImageFineAdj(int* value) {
   if (value == nullptr) return -1;
   uint8_t bytes[2];
-  const int result = LoadRecord(kImageFineAdjAddress, bytes, 2);
+  const int result = LoadRecord(kCisImageFineAdjAddress, bytes, 2);
   *value = bytes[0] << 8 | bytes[1];
   return result;
 }

@@ -7,42 +7,13 @@
 #include <memory>
 
 #include "usb/Backend.h"
+#include "usb/Protocol.h"
 
 namespace qel {
 
-// Vendor request codes of the unit.
-enum Request : uint8_t {
-  kReqDevInfo = 0x10,
-  kReqFormatInfo = 0x11,
-  kReqStatus = 0x12,
-  kReqSetStatus = 0x13,
-  kReqI2CRead = 0x14,
-  kReqI2CWrite = 0x15,
-  kReqEepromRead = 0x16,
-  kReqEepromWrite = 0x17,
-  kReqRegRead = 0x18,
-  kReqRegWrite = 0x19,
-};
+using namespace protocol;
 
-constexpr size_t kDevInfoSize = 48;
-constexpr size_t kFormatInfoSize = 8;
-constexpr size_t kStatusSize = 16;
-constexpr size_t kChangeMaskSize = 6;
-constexpr size_t kChangeMaskOffset = 10;  // status bytes 10..15
 constexpr size_t kShadowSize = 576;
-
-// Status record bytes.
-constexpr size_t kStatusDataFormat = 1;
-constexpr size_t kStatusUnitEeprom = 3;
-constexpr size_t kStatusCisEeprom = 4;
-
-// EEPROM states in status bytes 3 and 4.
-enum EepromState : uint8_t {
-  kEepromReady = 0,
-  kEepromBusy = 1,
-  kEepromError = 2,
-  kEepromAbsent = 3
-};
 
 // How long the EEPROM-ready wait keeps polling a unit that reports busy before giving up.
 constexpr int kEepromReadyTimeoutMs = 2000;

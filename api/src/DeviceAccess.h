@@ -8,18 +8,6 @@
 
 namespace qel {
 
-// Record magic of the parameter record and the CIS EEPROM header: "QEL" and a zero byte.
-constexpr uint8_t kMagic[4] = {'Q', 'E', 'L', 0};
-constexpr uint8_t kRecordVersion = 1;
-
-constexpr uint16_t kRegCisType = 0xF4;
-// Registers below this number exist once per head type; the second bank starts at 0x80.
-constexpr uint16_t kBankedLimit = 0x30;
-constexpr uint16_t kBank1Offset = 0x80;
-
-constexpr int kSelectorUnit = 0;
-constexpr int kSelectorCis = 1;
-
 inline bool HasMagic(const uint8_t* bytes) {
   return std::memcmp(bytes, kMagic, 4) == 0;
 }
@@ -46,12 +34,6 @@ inline int ReadCisType() {
 inline uint16_t BankedRegister(uint16_t reg) {
   if (reg >= kBankedLimit) return reg;
   return ReadCisType() != 0 ? static_cast<uint16_t>(reg + kBank1Offset) : reg;
-}
-
-// Setup value of an EEPROM request: selector in bits 15..12, address bits 19..16 in bits 3..0.
-inline uint16_t EepromSetupValue(int selector, uint32_t address) {
-  return static_cast<uint16_t>(((static_cast<unsigned>(selector) & 0xF) << 12) +
-                               ((address >> 16) & 0xF));
 }
 
 inline int EepromIn(int selector, uint32_t address, uint8_t* data, uint16_t length) {

@@ -195,20 +195,16 @@ int WriteBlock(uint16_t base, int chunks, const uint8_t* data) {
   return 0;
 }
 
-constexpr int kDpTableChunks = 2;       // 64 registers
-constexpr int kGammaTableChunks = 128;  // 4096 registers
+constexpr int kDpTableChunks = kDpTableRegisters / 32;
+constexpr int kGammaTableChunks = kGammaTableRegisters / 32;
 
 uint16_t DpTableBase(unsigned table) {
-  return table == 1 ? 0x200 : 0x100;
+  return kDpTableBase[table == 1 ? 1 : 0];
 }
 
 uint16_t GammaTableBase(int table) {
-  if (table == 1) return 0xD000;
-  if (table == 2) return 0xE000;
-  return 0xC000;
+  return kGammaTableBase[table == 1 || table == 2 ? table : 0];
 }
-
-constexpr uint16_t kStatusItemDataFormat = 2;
 
 }  // namespace
 }  // namespace qel
