@@ -71,6 +71,7 @@ void Application::StartUp(const Options& options) {
   started_ = true;
   Shell& shell = TheShell();
   ViewState& view = View();
+  InstallGuiQueue();
   ResetViewState();
   shell.op = &op_;
   view.appVersion = {QEL_VIEWER_VERSION_MAJOR, QEL_VIEWER_VERSION_MINOR, QEL_VIEWER_VERSION_BUILD,

@@ -1,14 +1,112 @@
-// Handing work to the GUI thread and waiting for workers there.
+// The GUI thread's job queue: workers append under a plain mutex and wake the GUI thread, which
+// runs the jobs in order. Nothing of Qt is touched from a worker except, where no event file
+// descriptor exists, one queued call to wake the GUI thread.
 #include "viewer/shell/GuiCall.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
+#include <QPointer>
 #include <QThread>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <thread>
 
+#ifdef __linux__
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#endif
+
 namespace shell {
+namespace {
+
+struct GuiQueue {
+  std::mutex mutex;
+  std::deque<std::function<void()>> jobs;
+  bool wakePending = false;  // a wake-up is on its way; later posts need not send another
+  std::atomic<bool> installed{false};
+#ifdef __linux__
+  int eventFd = -1;
+  QPointer<QSocketNotifier> notifier;
+#endif
+};
+
+GuiQueue& Queue() {
+  static GuiQueue queue;
+  return queue;
+}
+
+// GUI thread: runs every job, including those posted meanwhile.
+void Drain() {
+  GuiQueue& q = Queue();
+  for (;;) {
+    std::function<void()> job;
+    {
+      std::lock_guard<std::mutex> lock(q.mutex);
+      if (q.jobs.empty()) {
+        q.wakePending = false;
+        return;
+      }
+      job = std::move(q.jobs.front());
+      q.jobs.pop_front();
+    }
+    job();
+  }
+}
+
+void Wake() {
+#ifdef __linux__
+  GuiQueue& q = Queue();
+  if (q.eventFd >= 0) {
+    const uint64_t one = 1;
+    // A full counter still leaves the descriptor readable, so a failed write loses nothing.
+    [[maybe_unused]] const ssize_t written = write(q.eventFd, &one, sizeof one);
+    return;
+  }
+#endif
+  if (QCoreApplication* app = QCoreApplication::instance()) {
+    QMetaObject::invokeMethod(app, &Drain, Qt::QueuedConnection);
+  }
+}
+
+bool Post(std::function<void()> fn) {
+  GuiQueue& q = Queue();
+  if (QCoreApplication::instance() == nullptr) return false;
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(q.mutex);
+    q.jobs.push_back(std::move(fn));
+    wake = !q.wakePending;
+    q.wakePending = true;
+  }
+  if (wake) Wake();
+  return true;
+}
+
+}  // namespace
+
+void InstallGuiQueue() {
+  GuiQueue& q = Queue();
+  if (q.installed.load() || !OnGuiThread()) return;
+#ifdef __linux__
+  q.eventFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (q.eventFd >= 0) {
+    q.notifier =
+        new QSocketNotifier(q.eventFd, QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(q.notifier, &QSocketNotifier::activated, [fd = q.eventFd] {
+      uint64_t count = 0;
+      [[maybe_unused]] const ssize_t got = read(fd, &count, sizeof count);
+      Drain();
+    });
+  }
+#endif
+  q.installed = true;
+}
 
 bool OnGuiThread() {
   QCoreApplication* app = QCoreApplication::instance();
@@ -16,27 +114,32 @@ bool OnGuiThread() {
 }
 
 void PostToGui(std::function<void()> fn) {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (app == nullptr) return;
-  QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
+  Post(std::move(fn));
 }
 
 void SendToGui(std::function<void()> fn) {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (app == nullptr) return;
   if (OnGuiThread()) {
     fn();
     return;
   }
-  QMetaObject::invokeMethod(app, std::move(fn), Qt::BlockingQueuedConnection);
+  std::mutex mutex;
+  std::condition_variable doneSignal;
+  bool done = false;
+  const bool posted = Post([&] {
+    fn();
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+    doneSignal.notify_one();
+  });
+  if (!posted) return;
+  std::unique_lock<std::mutex> lock(mutex);
+  doneSignal.wait(lock, [&] { return done; });
 }
 
 void ServeWhile(const std::function<bool()>& busy) {
   const bool gui = OnGuiThread();
   while (busy()) {
-    if (gui) {
-      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    if (gui) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }

@@ -12,7 +12,7 @@
 namespace shell {
 
 ImageArea::ImageArea(QWidget* parent)
-    : QWidget(parent), picture_(live::kDisplaySide, live::kDisplaySide, QImage::Format_BGR888) {
+    : QWidget(parent), picture_(live::kDisplaySide, live::kDisplaySide, QImage::Format_RGB32) {
   setObjectName(QString::number(kIdImageArea));
   setFixedSize(live::kDisplaySide, live::kDisplaySide);
   // Every pixel is painted from the bitmap; no background fill first.
@@ -24,14 +24,22 @@ void ImageArea::paintEvent(QPaintEvent* event) {
   ++repaints_;
   const QRect area = event->rect() & rect();
   if (area.isEmpty()) return;
-  const int x = area.x();
-  const size_t bytes = size_t(area.width()) * 3;
+  // The picture is kept in the painter's native pixel format, so drawing it is a plain copy.
+  uchar* pictureBits = picture_.bits();
+  const qsizetype pictureRowBytes = picture_.bytesPerLine();
   TheShell().displayBitmap.ReadFront([&](const uint8_t* bits) {
     for (int y = area.top(); y <= area.bottom(); ++y) {
-      std::memcpy(
-          picture_.scanLine(y) + size_t(x) * 3,
-          bits + size_t(live::kDisplaySide - 1 - y) * live::kDisplayRowBytes + size_t(x) * 3,
-          bytes);
+      const uint8_t* src = bits + size_t(live::kDisplaySide - 1 - y) * live::kDisplayRowBytes;
+      QRgb* dst = reinterpret_cast<QRgb*>(pictureBits + y * pictureRowBytes);
+      // Blue, green, red in memory are the low three bytes of a QRgb: one 4-byte load per pixel,
+      // except for the row's last pixel, whose fourth byte may lie past the bitmap.
+      int x = area.left();
+      for (; x < area.right(); ++x) {
+        uint32_t bgr;
+        std::memcpy(&bgr, src + 3 * x, 4);
+        dst[x] = 0xFF000000u | (bgr & 0xFFFFFFu);
+      }
+      dst[x] = qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
     }
   });
   QPainter painter(this);
