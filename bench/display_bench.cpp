@@ -13,6 +13,7 @@
 
 #include "QEL_API.h"
 #include "QEL_Sim.h"
+#include "viewer/shell/GuiCall.h"
 #include "viewer/shell/ImageArea.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/Shell.h"
@@ -131,6 +132,7 @@ BENCHMARK(BM_DisplayThread)
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  shell::InstallGuiQueue();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
