@@ -131,6 +131,7 @@ TEST_F(ViewerTest, FirstStartIsCompactWithoutExpertItemsAndWritesTheIniFile) {
   EXPECT_EQ(shell::View().windowMode, 0);
   EXPECT_EQ(Window()->Scroller()->ContentSize().width, 1182);
   EXPECT_EQ(Window()->Scroller()->ContentSize().height, 909);
+  EXPECT_EQ(Window()->width(), 1182);
   for (int id : {shell::kCmdEepromSaveDefault, shell::kCmdEepromClearDefault, shell::kCmdDebug}) {
     EXPECT_EQ(Window()->MenuAction(id), nullptr) << id;
   }
@@ -151,7 +152,9 @@ TEST_F(ViewerTest, MenuHasEveryItemWithItsIdTextAndState) {
         << "[QEL_Viewer]\nExpertMode=1\nWindowMode=1\n";
   }
   Start();
+  // The wide window opens 668 pixels wider than the compact one.
   EXPECT_EQ(Window()->Scroller()->ContentSize().width, 1867);
+  EXPECT_EQ(Window()->width(), 1182 + 668);
   const QList<QAction*> popups = Window()->menuBar()->actions();
   const auto& table = shell::MainMenu();
   ASSERT_GE(popups.size(), qsizetype(table.size()));

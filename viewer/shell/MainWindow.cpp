@@ -28,12 +28,14 @@ namespace {
 // Room between the content rectangle's edge and the tab control.
 constexpr int kTabMarginX = 10;
 constexpr int kTabMarginY = 9;
+constexpr int kWideExtraWidth = 668;
 
 }  // namespace
 
 MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
   Shell& shell = TheShell();
   ViewState& view = View();
+  setObjectName(QStringLiteral("101"));
   setWindowTitle(QStringLiteral("QEL Viewer"));
   shell.mainWindow = this;
 
@@ -47,14 +49,17 @@ MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
   BuildMainMenu(menuBar(), view.expertMode != 0, [this](int id) { Dispatch(id); });
   if (simulatorMenu) AddSimulatorMenu(menuBar(), simulatedHead);
 
-  // The content rectangle holds the pages of the window mode; the window opens at that size.
-  const Extent content = ContentExtent(view.windowMode, {0, 0});
+  // The compact window opens with a client of the compact content size; the wide one is the same
+  // window widened by 668 pixels. The content holds the pages of the window mode.
+  const Extent compact = ContentExtent(0, {0, 0});
+  const Extent client{compact.width + (view.windowMode != 0 ? kWideExtraWidth : 0), compact.height};
+  const Extent content = ContentExtent(view.windowMode, client);
   tabs_ = new QTabWidget;
   tabs_->setObjectName(QString::number(kIdTabControl));
   tabs_->resize(content.width - kTabMarginX, content.height - kTabMarginY);
   scroller_ = new ScrollHost(content, tabs_, this);
   setCentralWidget(scroller_);
-  resize(content.width, content.height + menuBar()->sizeHint().height());
+  resize(client.width, client.height + menuBar()->sizeHint().height());
 
   for (int index = 0; index < kPageCount; ++index) {
     LivePage* page = CreatePage(index, tabs_);

@@ -12,8 +12,16 @@ const char* PageTabText(int index) {
 }
 
 LivePage* CreatePage(int index, QWidget* parent) {
-  if (index == kPicturePage) return new picture::PicturePage(parent);
-  return new calibration::CalibrationPage(parent);
+  // Named after their dialog templates, 102 and 103.
+  LivePage* page = nullptr;
+  if (index == kPicturePage) {
+    page = new picture::PicturePage(parent);
+    page->setObjectName(QStringLiteral("102"));
+  } else {
+    page = new calibration::CalibrationPage(parent);
+    page->setObjectName(QStringLiteral("103"));
+  }
+  return page;
 }
 
 }  // namespace shell
