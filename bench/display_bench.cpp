@@ -14,7 +14,7 @@
 #include "QEL_API.h"
 #include "QEL_Sim.h"
 #include "viewer/shell/GuiCall.h"
-#include "viewer/shell/ImageArea.h"
+#include "viewer/live/ImageArea.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"

@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "viewer/shell/Application.h"
-#include "viewer/shell/CaptureHandOff.h"
-#include "viewer/shell/FrameRate.h"
-#include "viewer/shell/SemaphoreWait.h"
+#include "viewer/live/CaptureHandOff.h"
+#include "viewer/live/FrameRate.h"
+#include "viewer/live/SemaphoreWait.h"
 
 #ifndef _WIN32
 #include <semaphore.h>

@@ -21,7 +21,7 @@
 #include "tests/viewer/ScriptedOperator.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/Ids.h"
-#include "viewer/shell/ImageArea.h"
+#include "viewer/live/ImageArea.h"
 #include "viewer/shell/Ini.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/Menu.h"

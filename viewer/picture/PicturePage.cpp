@@ -1,7 +1,7 @@
 // The Picture page's live view part.
 #include "viewer/picture/PicturePage.h"
 
-#include "viewer/shell/ImageArea.h"
+#include "viewer/live/ImageArea.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
 

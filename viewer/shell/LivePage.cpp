@@ -9,7 +9,7 @@
 #include <QSignalBlocker>
 
 #include "viewer/shell/Ids.h"
-#include "viewer/shell/ImageArea.h"
+#include "viewer/live/ImageArea.h"
 #include "viewer/shell/Shell.h"
 
 namespace shell {

@@ -11,7 +11,7 @@
 
 #include "QEL_API.h"
 #include "viewer/shell/Hooks.h"
-#include "viewer/shell/ImageArea.h"
+#include "viewer/live/ImageArea.h"
 #include "viewer/shell/Ini.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/Menu.h"

@@ -5,7 +5,7 @@
 #include <QString>
 
 #include "viewer/shell/GuiCall.h"
-#include "viewer/shell/ImageArea.h"
+#include "viewer/live/ImageArea.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/ViewState.h"
 

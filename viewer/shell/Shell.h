@@ -6,9 +6,9 @@
 #include <atomic>
 #include <string>
 
-#include "viewer/shell/CaptureHandOff.h"
-#include "viewer/shell/DisplayBitmap.h"
-#include "viewer/shell/DisplayThread.h"
+#include "viewer/live/CaptureHandOff.h"
+#include "viewer/live/DisplayBitmap.h"
+#include "viewer/live/DisplayThread.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/MonitorThread.h"
 

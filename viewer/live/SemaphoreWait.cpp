@@ -1,5 +1,5 @@
 // Waiting on the library's data semaphore.
-#include "viewer/shell/SemaphoreWait.h"
+#include "viewer/live/SemaphoreWait.h"
 
 #include <chrono>
 #include <thread>

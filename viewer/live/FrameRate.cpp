@@ -1,5 +1,5 @@
 // Frame-rate bookkeeping of the live view.
-#include "viewer/shell/FrameRate.h"
+#include "viewer/live/FrameRate.h"
 
 #include <cstdio>
 

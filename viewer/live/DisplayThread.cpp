@@ -1,6 +1,6 @@
 // The display thread: waits for frames, renders the newest into the display bitmap, shows it on
 // the displayed page, counts frame rates and hands the frame on.
-#include "viewer/shell/DisplayThread.h"
+#include "viewer/live/DisplayThread.h"
 
 #include <chrono>
 #include <memory>
@@ -8,10 +8,10 @@
 
 #include "QEL_API.h"
 #include "viewer/live/Render.h"
-#include "viewer/shell/FrameRate.h"
+#include "viewer/live/FrameRate.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
-#include "viewer/shell/SemaphoreWait.h"
+#include "viewer/live/SemaphoreWait.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
 

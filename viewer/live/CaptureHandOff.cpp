@@ -1,5 +1,5 @@
 // The capture bitmap hand-off between the display thread and the recorder.
-#include "viewer/shell/CaptureHandOff.h"
+#include "viewer/live/CaptureHandOff.h"
 
 #include <new>
 

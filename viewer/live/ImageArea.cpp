@@ -1,5 +1,5 @@
 // The live image area: copies the exposed rows of the display bitmap, flipped, and paints them.
-#include "viewer/shell/ImageArea.h"
+#include "viewer/live/ImageArea.h"
 
 #include <QPaintEvent>
 #include <QPainter>

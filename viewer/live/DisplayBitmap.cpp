@@ -1,5 +1,5 @@
 // The double-buffered display bitmap.
-#include "viewer/shell/DisplayBitmap.h"
+#include "viewer/live/DisplayBitmap.h"
 
 #include <new>
 #include <utility>
