@@ -4,14 +4,16 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <mutex>
 
 #include "QEL_API.h"
-#include "viewer/shell/Hooks.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/resources/AppIcon.h"
+#include "viewer/shell/Hooks.h"
 #include "viewer/shell/Ini.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/Menu.h"
@@ -37,6 +39,8 @@ MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
   ViewState& view = View();
   setObjectName(QStringLiteral("101"));
   setWindowTitle(QStringLiteral("QEL Viewer"));
+  // The class icon: every window of the program carries it.
+  QGuiApplication::setWindowIcon(resources::AppIcon());
   shell.mainWindow = this;
 
   const ViewerIni ini = LoadViewerIni(QDir::currentPath().toStdString());
