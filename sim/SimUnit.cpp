@@ -52,6 +52,21 @@ uint16_t BankResetValue(int bank, uint32_t n) {
   }
 }
 
+// Writes the frame's sequence number into the first word of the boundary pixel after the first
+// marker and of the one before the last marker, so a reader can tell a frame copied while it
+// was being overwritten (the two differ) from a whole one.
+void StampFrame(uint8_t* frame, uint32_t length, uint64_t sequence) {
+  if (length < 16) return;
+  // A 12-bit count in bits 15..4, like every sample word.
+  const auto word = static_cast<uint16_t>((sequence & 0xFFF) << 4);
+  const auto low = static_cast<uint8_t>(word & 0xFF);
+  const auto high = static_cast<uint8_t>(word >> 8);
+  frame[4] = low;
+  frame[5] = high;
+  frame[length - 8] = low;
+  frame[length - 7] = high;
+}
+
 }  // namespace
 
 Unit& Unit::Instance() {
@@ -669,7 +684,7 @@ usb::ReadState Unit::PollRead(uint64_t generation, ReadSlot& slot, uint32_t& tra
     length = builder_->Build(slot.buffer, slot.size, offset, wrongMarkers);
   }
   if (shortFrame) length /= 2;
-  ++framesSent_;
+  StampFrame(slot.buffer, std::min(length, slot.size), ++framesSent_);
 
   lock.lock();
   slot.filling = false;

@@ -36,7 +36,12 @@ ReadResult ReadFrame(uint8_t* buffer, uint32_t size, uint32_t& transferred) {
     }
     if (state == usb::ReadState::Failed) return kReadFailed;
     const auto waited = std::chrono::steady_clock::now() - start;
-    if (waited >= std::chrono::milliseconds(kReadTimeoutMs) || !ctx.inTransfer.load()) break;
+    // The run flag too: a stop that came just before the read was issued cleared the
+    // in-transfer flag too early to be seen here.
+    if (waited >= std::chrono::milliseconds(kReadTimeoutMs) || !ctx.inTransfer.load() ||
+        !ctx.acquisitionRun.load()) {
+      break;
+    }
   }
   device->AbortRead();
   return IsOpen() ? kReadAbandoned : kReadFailed;

@@ -10,8 +10,10 @@
 namespace qel {
 
 Context& Ctx() {
-  static Context context;
-  return context;
+  // Never destroyed: a program that ends without QEL_Term still has the library's threads
+  // running, and they must find their context (and the frame ring) to the very end.
+  static Context* context = new Context;
+  return *context;
 }
 
 std::shared_ptr<usb::Device> CurrentDevice() {

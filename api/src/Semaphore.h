@@ -1,10 +1,13 @@
 // The data semaphore: a Win32 semaphore on Windows, a library-owned POSIX sem_t elsewhere.
 #pragma once
 
+#include <atomic>
+
 namespace qel {
 
 // Counting semaphore with initial count 0 and a fixed maximum. Create/Destroy run on the
-// connection thread; Release on the acquisition thread; callers only wait on Handle().
+// connection thread; Release on the acquisition thread; callers only wait on Handle(). Every
+// Create makes a new semaphore, so the handle changes from one library start to the next.
 class DataSemaphore {
  public:
   DataSemaphore() = default;
@@ -17,10 +20,10 @@ class DataSemaphore {
   // Adds one signal; beyond the maximum the release fails and is ignored.
   void Release();
   // The platform handle (HANDLE or sem_t*), or null when not created.
-  void* Handle() const { return handle_; }
+  void* Handle() const { return handle_.load(); }
 
  private:
-  void* handle_ = nullptr;
+  std::atomic<void*> handle_{nullptr};
   int maximum_ = 0;
 };
 

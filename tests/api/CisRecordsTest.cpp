@@ -103,6 +103,16 @@ TEST_F(CisRecords, SingleRecordsAreCutToTheirFields) {
   EXPECT_EQ(value, 0);
 }
 
+TEST_F(CisRecords, AHeadEepromThatStaysBusyRefusesTheWrite) {
+  unit().SetEepromStuckBusy(1, true);
+  EXPECT_EQ(QEL_Save_CIS_UseCount(5), 1);
+  unit().SetEepromStuckBusy(1, false);
+  int count = -1;
+  EXPECT_EQ(QEL_Save_CIS_UseCount(5), 0);
+  EXPECT_EQ(QEL_Load_CIS_UseCount(&count), 0);
+  EXPECT_EQ(count, 5);
+}
+
 TEST_F(CisRecords, SerialNumberIsFourteenBytesAtMost) {
   ASSERT_EQ(QEL_Save_CIS_SerialNo("ABCDEFGHIJKLMNOPQRST"), 0);
   EXPECT_EQ(Head(0x10, 16), (Bytes{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M',

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "FrameHelpers.h"
 #include "SimFixture.h"
 
 namespace qeltest {
@@ -29,6 +30,19 @@ TEST(Lifecycle, VersionIsZeroBeforeTheFirstInit) {
         uint32_t version = 1;
         const int result = QEL_GetVersion(&version);
         std::exit(result == 0 && version == 0 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Lifecycle, ProgramMayEndWithoutTerm) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        QELSIM_Enable(1);
+        QEL_Init();
+        WaitFor(Connected);
+        WaitFor([] { return FrameIndex() > 0; });
+        std::exit(0);
       },
       ::testing::ExitedWithCode(0), "");
 }

@@ -59,4 +59,10 @@ inline bool FrameLooksRight(const uint8_t* frame, uint32_t length) {
          Word(frame, words - 1) == 0x009D;
 }
 
+// The simulated unit numbers each frame in the boundary pixels next to both markers; a frame
+// copied while it was being overwritten carries two different numbers.
+inline bool FrameIsWhole(const uint8_t* frame, uint32_t length) {
+  return length >= 16 && Word(frame, 2) == Word(frame, length / 2 - 4);
+}
+
 }  // namespace qeltest

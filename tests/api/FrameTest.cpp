@@ -84,6 +84,20 @@ TEST_F(Frames, SameFrameTwiceAndSizeZero) {
   EXPECT_EQ(QEL_GetFrame(nullptr, 0, &length), 0);
 }
 
+TEST_F(Frames, FramesCarryTheirSequenceNumberAtBothEnds) {
+  std::vector<uint8_t> frame(kFrame40K);
+  unsigned int length = 0;
+  uint16_t numbers[2] = {};
+  for (uint16_t& number : numbers) {
+    const int seen = FrameIndex();
+    ASSERT_TRUE(WaitFor([&] { return FrameIndex() > seen; }));
+    ASSERT_GE(QEL_GetFrame(frame.data(), kFrame40K, &length), 0);
+    ASSERT_TRUE(FrameIsWhole(frame.data(), length));
+    number = Word(frame.data(), 2);
+  }
+  EXPECT_NE(numbers[0], numbers[1]);
+}
+
 TEST_F(Frames, LargeFrameIsCutToTheDestination) {
   unit().SetHead(1);
   ASSERT_TRUE(WaitFor([] {
@@ -165,6 +179,19 @@ TEST_F(Frames, StalledReadTimesOutAndIsReissued) {
   const int seen = FrameIndex();
   unit().SetStreamStalled(false);
   EXPECT_TRUE(WaitFor([&] { return FrameIndex() > seen; }));
+}
+
+TEST_F(Frames, EachStartHasItsOwnSemaphoreAndOldHandlesStayValid) {
+  QEL_HANDLE first = Semaphore();
+  QEL_Term();
+  // A caller that still holds the handle of the previous start may wait on it safely; no new
+  // signal arrives on it.
+  DrainData(first);
+  EXPECT_FALSE(WaitData(first, 10));
+  ASSERT_EQ(QEL_Init(), 0);
+  QEL_HANDLE second = Semaphore();
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(WaitData(second, 1000));
 }
 
 TEST_F(Frames, TermDuringAStalledReadReturnsPromptlyAndReleasesTheRing) {

@@ -1,6 +1,7 @@
 // Parameter sets and gamma tables in the unit EEPROM: chunk selection per head type, marks,
 // load result codes, the register restore, clearing and the gamma areas.
 #include <atomic>
+#include <chrono>
 #include <cstring>
 
 #include "Core.h"
@@ -121,6 +122,17 @@ TEST_F(Storage, SaveStopsWithNotReadyOrWriteFailed) {
   EXPECT_EQ(OfRequest(kEepromWrite).size(), 3u);
   unit().FailControl(0, 1, kEepromRead);
   EXPECT_EQ(QEL_Save_Param(0), 1);
+}
+
+TEST_F(Storage, AnEepromThatStaysBusyEndsTheWaitWithNotReady) {
+  // The unit keeps reporting a write in progress: the save must give up, not hang.
+  unit().SetEepromStuckBusy(0, true);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(QEL_Save_Param(0), 6);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_TRUE(OfRequest(kEepromWrite).empty());
+  unit().SetEepromStuckBusy(0, false);
+  EXPECT_EQ(QEL_Save_Param(0), 0);
 }
 
 TEST_F(Storage, ClearModeZeroErasesTheHeaderModeOneTheArea) {

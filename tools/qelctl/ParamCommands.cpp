@@ -256,10 +256,29 @@ std::vector<std::string> TakeDefaultFlag(const std::vector<std::string>& args, b
   return rest;
 }
 
+// The library saves its parameter shadow, which only holds what this process has read or
+// written; a fresh qelctl has touched nothing. Reading every parameter first brings the shadow
+// in step with the unit, so the stored set is the unit's and not a set of untouched 0xFFFF.
+int ReadEveryParameter() {
+  for (const Parameter& p : kParameters) {
+    for (int index = 0; index < p.count; ++index) {
+      int value = 0;
+      const int result = p.count > 1 ? p.getIndexed(index, &value) : p.getScalar(&value);
+      if (result != 0) {
+        std::fprintf(stderr, "qelctl: reading %s failed with result %d; nothing saved\n", p.name,
+                     result);
+        return result;
+      }
+    }
+  }
+  return 0;
+}
+
 int SaveParam(const std::vector<std::string>& args) {
   bool isDefault = false;
   if (!TakeDefaultFlag(args, isDefault).empty()) return 2;
   if (!WaitConnected()) return 1;
+  if (ReadEveryParameter() != 0) return 1;
   const int result = isDefault ? QEL_Save_Default_Param(0) : QEL_Save_Param(0);
   if (result != 0) return Failed(isDefault ? "QEL_Save_Default_Param" : "QEL_Save_Param", result);
   return 0;
