@@ -2,14 +2,17 @@
 // hand-off and the command line.
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
-#include "viewer/shell/Application.h"
 #include "viewer/live/CaptureHandOff.h"
 #include "viewer/live/FrameRate.h"
 #include "viewer/live/SemaphoreWait.h"
+#include "viewer/shell/Application.h"
+#include "viewer/shell/GuiCall.h"
 
 #ifndef _WIN32
 #include <semaphore.h>
@@ -133,6 +136,31 @@ TEST(CommandLine, SimulateScreenshotAndMistakes) {
   EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--screenshot"}).error.isEmpty());
   EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--simulate=80k"}).error.isEmpty());
   EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--frobnicate"}).error.isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// A job that waits in a nested event loop (a message box, a stop that waits for a worker) must
+// still let a worker's call through, or the worker and the operator wait for each other.
+TEST(GuiQueue, AWorkersCallRunsWhileAJobWaitsInANestedLoop) {
+  shell::InstallGuiQueue();
+  std::atomic<bool> served{false};
+  std::atomic<bool> servedInside{false};
+  std::atomic<bool> nestedDone{false};
+  std::thread worker;
+  shell::PostToGui([&] {
+    worker = std::thread([&] { shell::SendToGui([&] { served = true; }); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    shell::ServeWhile(
+        [&] { return !served.load() && std::chrono::steady_clock::now() < deadline; });
+    servedInside = served.load();
+    nestedDone = true;
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return nestedDone.load(); }, 10000));
+  EXPECT_TRUE(servedInside.load()) << "the worker's call waited for the nested loop to end";
+  worker.join();
 }
 
 }  // namespace

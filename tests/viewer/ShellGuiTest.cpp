@@ -19,9 +19,9 @@
 
 #include "QEL_Sim.h"
 #include "tests/viewer/ScriptedOperator.h"
+#include "viewer/live/ImageArea.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/Ids.h"
-#include "viewer/live/ImageArea.h"
 #include "viewer/shell/Ini.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/Menu.h"
@@ -317,6 +317,38 @@ TEST_F(ViewerTest, VersionBoxShowsBothVersions) {
   EXPECT_EQ(call.caption, "info");
   EXPECT_EQ(call.icon, shell::PromptIcon::Information);
   EXPECT_EQ(call.text, "App Version 1.0.2.0\nAPI Version 1.0.2.0\n");
+}
+
+TEST_F(ViewerTest, CommandsThatNeedTheCameraRefuseWithoutOne) {
+  Start();
+  ASSERT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
+  QELSIM_SetPlugged(0);
+  ASSERT_TRUE(WaitFor([&] { return IsNoSignal(Picture()); }, 1000));
+  for (int id : {shell::kCmdStillCapture, shell::kCmdSaveCsv, shell::kCmdLoadSettings,
+                 shell::kCmdSaveSettings}) {
+    op_.calls.clear();
+    Window()->Dispatch(id);
+    ASSERT_EQ(op_.calls.size(), 1u) << id;
+    EXPECT_EQ(op_.calls[0].caption, "Message");
+    EXPECT_EQ(op_.calls[0].text, "No Connected Camera!");
+    EXPECT_EQ(op_.calls[0].icon, shell::PromptIcon::Warning);
+  }
+  QELSIM_SetPlugged(1);
+  ASSERT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 2000));
+  op_.calls.clear();
+  Window()->Dispatch(shell::kCmdStillCapture);
+  EXPECT_TRUE(op_.calls.empty());
+}
+
+TEST_F(ViewerTest, AZoomTheNewHeadDoesNotOfferIsIgnored) {
+  // The operator confirms 400 % in a list that the head switch has not refilled yet.
+  Start(1);
+  shell::ViewState& view = shell::View();
+  ASSERT_TRUE(WaitFor([&] { return Page(kPicturePage)->ZoomList()->count() == 2; }, 2000));
+  Page(kPicturePage)->zoomChosen(2);
+  EXPECT_EQ(view.zoomIndex.load(), 0);
+  EXPECT_EQ(view.savedZoom[1].load(), 0);
+  EXPECT_EQ(Page(kCalibrationPage)->ZoomList()->currentIndex(), 0);
 }
 
 TEST_F(ViewerTest, TabsMoveTheLiveViewAndCommandOneFocusesThem) {

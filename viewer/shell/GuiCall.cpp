@@ -8,12 +8,13 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #ifdef __linux__
 #include <sys/eventfd.h>
@@ -25,9 +26,40 @@
 namespace shell {
 namespace {
 
+// First-in first-out jobs in a ring that only grows, so posting allocates nothing once the
+// ring has reached the size the traffic needs (the display thread posts every frame).
+class JobRing {
+ public:
+  bool Empty() const { return count_ == 0; }
+  void Push(std::function<void()> job) {
+    if (count_ == slots_.size()) Grow();
+    slots_[(head_ + count_) % slots_.size()] = std::move(job);
+    ++count_;
+  }
+  std::function<void()> Pop() {
+    std::function<void()> job = std::move(slots_[head_]);
+    slots_[head_] = nullptr;
+    head_ = (head_ + 1) % slots_.size();
+    --count_;
+    return job;
+  }
+
+ private:
+  void Grow() {
+    std::vector<std::function<void()>> larger(std::max<size_t>(64, 2 * slots_.size()));
+    for (size_t i = 0; i < count_; ++i) larger[i] = std::move(slots_[(head_ + i) % slots_.size()]);
+    slots_.swap(larger);
+    head_ = 0;
+  }
+
+  std::vector<std::function<void()>> slots_;
+  size_t head_ = 0;
+  size_t count_ = 0;
+};
+
 struct GuiQueue {
   std::mutex mutex;
-  std::deque<std::function<void()>> jobs;
+  JobRing jobs;
   bool wakePending = false;  // a wake-up is on its way; later posts need not send another
   std::atomic<bool> installed{false};
 #ifdef __linux__
@@ -48,12 +80,11 @@ void Drain() {
     std::function<void()> job;
     {
       std::lock_guard<std::mutex> lock(q.mutex);
-      if (q.jobs.empty()) {
-        q.wakePending = false;
-        return;
-      }
-      job = std::move(q.jobs.front());
-      q.jobs.pop_front();
+      // Cleared for every job taken: a job may run a nested event loop (a message box, a wait
+      // for a worker), and jobs posted meanwhile must wake that loop.
+      q.wakePending = false;
+      if (q.jobs.Empty()) return;
+      job = q.jobs.Pop();
     }
     job();
   }
@@ -80,7 +111,7 @@ bool Post(std::function<void()> fn) {
   bool wake = false;
   {
     std::lock_guard<std::mutex> lock(q.mutex);
-    q.jobs.push_back(std::move(fn));
+    q.jobs.Push(std::move(fn));
     wake = !q.wakePending;
     q.wakePending = true;
   }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+class QWidget;
+
 namespace shell {
 
 // Moving device values onto the pages. Called on the monitor thread, where device reads belong;
@@ -22,6 +24,9 @@ class RefreshHooks {
 class PlaybackHooks {
  public:
   virtual ~PlaybackHooks() = default;
+  // Main window set-up, once the pages exist: the player's output lies over videoPage's image
+  // area.
+  virtual void Init(QWidget* /*mainWindow*/, QWidget* /*videoPage*/) {}
   // Read from any thread.
   virtual bool Active() const { return false; }
   virtual void PlaceVideo() {}
@@ -51,7 +56,8 @@ class FrameHooks {
   virtual void CsvExportStep(const uint8_t* /*frame*/, uint32_t /*length*/, int /*cisType*/) {}
 };
 
-// Menu commands carried out by other subsystems. GUI thread.
+// Menu commands carried out by other subsystems. GUI thread. The still, CSV and settings-file
+// commands are called only after the dispatcher found a camera connected.
 class CommandHooks {
  public:
   virtual ~CommandHooks() = default;

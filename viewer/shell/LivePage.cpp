@@ -8,8 +8,8 @@
 #include <QResizeEvent>
 #include <QSignalBlocker>
 
-#include "viewer/shell/Ids.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/shell/Ids.h"
 #include "viewer/shell/Shell.h"
 
 namespace shell {

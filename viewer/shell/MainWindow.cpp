@@ -76,6 +76,10 @@ MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
   }
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { TabChanged(index); });
 
+  // The Picture page shows or hides its expert-only controls itself when it is built, from
+  // the ini file's expert mode read above. Media playback draws over its image area.
+  InstalledHooks().playback->Init(this, Page(kPicturePage));
+
   for (int index = 0; index < kPageCount; ++index) {
     if (LivePage* page = Page(index)) page->FollowHeadType();
   }
@@ -115,6 +119,9 @@ void MainWindow::ZoomChosen(int fromPage, int entry) {
   ViewState& view = View();
   {
     std::lock_guard<std::mutex> lock(view.viewGuard);
+    // A choice made in a list that is about to be refilled for a new head type may be one the
+    // new head does not offer (400 % for a 160K head): the refill selects the right entry.
+    if (entry < 0 || entry >= ZoomChoices(view.cisType.load())) return;
     for (int index = 0; index < kPageCount; ++index) {
       if (index == fromPage) continue;
       if (LivePage* page = Page(index)) page->SelectZoom(entry);
@@ -127,6 +134,18 @@ void MainWindow::ZoomChosen(int fromPage, int entry) {
   for (int index = 0; index < kPageCount; ++index) {
     if (LivePage* page = Page(index)) page->Image()->update();
   }
+}
+
+// The common refusal of the commands that need frames or parameter values.
+bool MainWindow::CameraConnected() {
+  int status = 0;
+  QEL_GetStatus(&status);
+  if (status & 1) return true;
+  if (Operator* op = TheShell().op) {
+    op->Message(this, QStringLiteral("Message"), QStringLiteral("No Connected Camera!"),
+                PromptIcon::Warning);
+  }
+  return false;
 }
 
 void MainWindow::Dispatch(int id) {
@@ -161,16 +180,16 @@ void MainWindow::Dispatch(int id) {
       hooks.recording->StartOrStopCommand();
       break;
     case kCmdStillCapture:
-      hooks.commands->StillCaptureCommand();
+      if (CameraConnected()) hooks.commands->StillCaptureCommand();
       break;
     case kCmdSaveCsv:
-      hooks.commands->SaveAsCsvCommand();
+      if (CameraConnected()) hooks.commands->SaveAsCsvCommand();
       break;
     case kCmdLoadSettings:
-      hooks.commands->LoadSettingsFile();
+      if (CameraConnected()) hooks.commands->LoadSettingsFile();
       break;
     case kCmdSaveSettings:
-      hooks.commands->SaveSettingsFile();
+      if (CameraConnected()) hooks.commands->SaveSettingsFile();
       break;
     case kCmdEepromLoad:
     case kCmdEepromSave:

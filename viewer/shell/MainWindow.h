@@ -38,6 +38,7 @@ class MainWindow : public QMainWindow {
 
  private:
   void ShowVersionBox();
+  bool CameraConnected();
   void ToggleBoundaryPixels();
   void TabChanged(int index);
   void ZoomChosen(int fromPage, int entry);

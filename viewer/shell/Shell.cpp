@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QString>
 
-#include "viewer/shell/GuiCall.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/shell/GuiCall.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/ViewState.h"
 
