@@ -6,12 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
-// The vector kernels need SSSE3 byte shuffles and are chosen at run time; other machines, and
-// builds with QEL_LIVE_SCALAR, use the plain kernels.
+// The vector kernels need SSSE3 byte shuffles (colour rows use AVX2 where present) and are
+// chosen at run time; other machines, and builds with QEL_LIVE_SCALAR, use the plain kernels.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(QEL_LIVE_SCALAR)
-#include <tmmintrin.h>
+#include <immintrin.h>
 #define QEL_LIVE_SSSE3 1
 #define QEL_TARGET_SSSE3 __attribute__((target("ssse3")))
+#define QEL_TARGET_AVX2 __attribute__((target("avx2")))
 #endif
 
 namespace live {
@@ -190,11 +191,64 @@ QEL_TARGET_SSSE3 inline void ColourEight(const uint8_t* src, uint8_t* out) {
   Emit<Z, false>(blueGreen, redBytes, out);
 }
 
+// Sixteen pixels: the same arithmetic as ColourEight on two groups of four pairs at once, one
+// group per 128-bit lane (every shuffle stays within its lane), then each lane is spread out
+// like ColourEight's result.
+QEL_TARGET_AVX2 inline __m256i LoadLanes(const uint8_t* lo, const uint8_t* hi) {
+  return _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
+}
+
+QEL_TARGET_AVX2 inline __m256i Channel(__m256i luma, __m256i share) {
+  return _mm256_srai_epi16(_mm256_add_epi16(luma, share), 4);
+}
+
+template <int Z>
+QEL_TARGET_AVX2 inline void ColourSixteen(const uint8_t* src, uint8_t* out) {
+  const __m256i split = _mm256_setr_epi8(2, 3, 6, 7, 10, 11, 14, 15, 0, 1, 4, 5, 8, 9, 12, 13, 2, 3,
+                                         6, 7, 10, 11, 14, 15, 0, 1, 4, 5, 8, 9, 12, 13);
+  const __m256i a = _mm256_shuffle_epi8(LoadLanes(src, src + 32), split);
+  const __m256i b = _mm256_shuffle_epi8(LoadLanes(src + 16, src + 48), split);
+  const __m256i luma = _mm256_srli_epi16(_mm256_unpacklo_epi64(a, b), 4);
+  const __m256i uv =
+      _mm256_sub_epi16(_mm256_srli_epi16(_mm256_unpackhi_epi64(a, b), 4), _mm256_set1_epi16(2048));
+  const __m256i evens = _mm256_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13, 0, 1,
+                                         0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13);
+  const __m256i odds = _mm256_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15, 2,
+                                        3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15);
+  const __m256i u = _mm256_shuffle_epi8(uv, evens);
+  const __m256i v = _mm256_shuffle_epi8(uv, odds);
+  const __m256i red = _mm256_add_epi16(v, _mm256_mulhi_epi16(v, _mm256_set1_epi16(26358)));
+  const __m256i blue =
+      _mm256_add_epi16(_mm256_add_epi16(u, u), _mm256_mulhi_epi16(u, _mm256_set1_epi16(-15008)));
+  const __m256i greenPair =
+      _mm256_madd_epi16(uv, _mm256_set1_epi32(18711 << 16 | (-22649 & 0xFFFF)));
+  const __m256i green = _mm256_sub_epi16(_mm256_shuffle_epi8(greenPair, odds), v);
+  const __m256i blueGreen = _mm256_packus_epi16(Channel(luma, blue), Channel(luma, green));
+  const __m256i redBytes = _mm256_packus_epi16(Channel(luma, red), _mm256_setzero_si256());
+  Emit<Z, false>(_mm256_castsi256_si128(blueGreen), _mm256_castsi256_si128(redBytes), out);
+  Emit<Z, false>(_mm256_extracti128_si256(blueGreen, 1), _mm256_extracti128_si256(redBytes, 1),
+                 out + 24 * Z);
+}
+
 // Eight raw pixels: the fourth byte of each becomes a grey pixel.
 template <int Z>
 QEL_TARGET_SSSE3 inline void MonoEight(const uint8_t* src, uint8_t* out) {
   Emit<Z, true>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)),
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16)), out);
+}
+
+// Colour rows eight pairs at a time; a tail of fewer than eight pairs is done in groups of four
+// like VectorRow, moved back to end at the row's end.
+template <int Z>
+QEL_TARGET_AVX2 void ColourRowAvx2(const uint8_t* src, int pairs, uint8_t* out) {
+  int p = 0;
+  for (; p + 8 <= pairs; p += 8) ColourSixteen<Z>(src + 8 * p, out + 6 * Z * p);
+  for (; p < pairs; p += 4) {
+    const int q = std::min(p, pairs - 4);
+    ColourEight<Z>(src + 8 * q, out + 6 * Z * q);
+  }
 }
 
 // Groups of four pairs writing exactly their own bytes; the last group is moved back to end at
@@ -211,9 +265,21 @@ QEL_TARGET_SSSE3 void VectorRow(const uint8_t* src, int pairs, uint8_t* out) {
   }
 }
 
+// Asked once per process, not once per row.
 bool HasSsse3() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("ssse3");
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") != 0;
+  }();
+  return has;
+}
+
+bool HasAvx2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
 }
 
 #endif
@@ -221,6 +287,7 @@ bool HasSsse3() {
 template <int Z>
 void ColourRow(const uint8_t* src, int pairs, uint8_t* out) {
 #if QEL_LIVE_SSSE3
+  if (pairs >= 4 && HasAvx2()) return ColourRowAvx2<Z>(src, pairs, out);
   if (pairs >= 4 && HasSsse3()) return VectorRow<Z, false>(src, pairs, out);
 #endif
   ColourRowScalar<Z>(src, pairs, out);
