@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "viewer/live/Render.h"
@@ -132,7 +133,30 @@ TEST(RenderColour, PictureSizeAndBlackRest) {
   }
 }
 
-TEST(RenderColour, RandomFramesMatchReference) {
+// Every kernel level this processor has must give the reference bytes.
+class Kernels : public ::testing::TestWithParam<live::KernelLevel> {
+ protected:
+  void SetUp() override { live::UseKernels(GetParam()); }
+  void TearDown() override { live::UseKernels(live::KernelLevel::Best); }
+};
+
+std::string LevelName(const ::testing::TestParamInfo<live::KernelLevel>& info) {
+  switch (info.param) {
+    case live::KernelLevel::Scalar:
+      return "Scalar";
+    case live::KernelLevel::Ssse3:
+      return "Ssse3";
+    default:
+      return "Avx2";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLevel, Kernels,
+                         ::testing::Values(live::KernelLevel::Scalar, live::KernelLevel::Ssse3,
+                                           live::KernelLevel::Avx2),
+                         LevelName);
+
+TEST_P(Kernels, RandomFramesMatchReference) {
   for (const HeadZoom v : kViews) {
     const Frame f = RandomFrame(v.cisType, 17 + v.zoom);
     for (const bool mono : {false, true}) {
@@ -195,7 +219,7 @@ TEST(Capture, FortyKKeepsWholePairs) {
   EXPECT_EQ(dest[0], 200);
 }
 
-TEST(Capture, RandomFramesMatchReferenceAndKeepPadding) {
+TEST_P(Kernels, RandomCaptureFramesMatchReferenceAndKeepPadding) {
   for (const int cisType : {0, 1}) {
     for (const bool shown : {false, true}) {
       for (const bool mono : {false, true}) {

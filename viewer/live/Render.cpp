@@ -3,6 +3,7 @@
 #include "viewer/live/Render.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -284,11 +285,21 @@ bool HasAvx2() {
 
 #endif
 
+std::atomic<int> kernelLevel{static_cast<int>(KernelLevel::Best)};
+
+bool Allowed(KernelLevel level) {
+  return kernelLevel.load(std::memory_order_relaxed) >= static_cast<int>(level);
+}
+
 template <int Z>
 void ColourRow(const uint8_t* src, int pairs, uint8_t* out) {
 #if QEL_LIVE_SSSE3
-  if (pairs >= 4 && HasAvx2()) return ColourRowAvx2<Z>(src, pairs, out);
-  if (pairs >= 4 && HasSsse3()) return VectorRow<Z, false>(src, pairs, out);
+  if (pairs >= 4 && Allowed(KernelLevel::Avx2) && HasAvx2()) {
+    return ColourRowAvx2<Z>(src, pairs, out);
+  }
+  if (pairs >= 4 && Allowed(KernelLevel::Ssse3) && HasSsse3()) {
+    return VectorRow<Z, false>(src, pairs, out);
+  }
 #endif
   ColourRowScalar<Z>(src, pairs, out);
 }
@@ -296,7 +307,9 @@ void ColourRow(const uint8_t* src, int pairs, uint8_t* out) {
 template <int Z>
 void MonoRow(const uint8_t* src, int pairs, uint8_t* out) {
 #if QEL_LIVE_SSSE3
-  if (pairs >= 4 && HasSsse3()) return VectorRow<Z, true>(src, pairs, out);
+  if (pairs >= 4 && Allowed(KernelLevel::Ssse3) && HasSsse3()) {
+    return VectorRow<Z, true>(src, pairs, out);
+  }
 #endif
   MonoRowScalar<Z>(src, pairs, out);
 }
@@ -429,6 +442,10 @@ void BlankBoundary(int cisType, int zoom, uint8_t* display) {
   FillRect(display, 0, side - edge, side, side, kBlack);
   FillRect(display, 0, 0, edge, side, kBlack);
   FillRect(display, side - edge, 0, side, side, kBlack);
+}
+
+void UseKernels(KernelLevel level) {
+  kernelLevel.store(static_cast<int>(level), std::memory_order_relaxed);
 }
 
 void ConvertColour(uint8_t* dest, const uint8_t* frame, int cisType, bool showBoundaryPixels) {

@@ -76,6 +76,11 @@ void ConvertMono(uint8_t* dest, const uint8_t* frame, int cisType, bool showBoun
 void DrawDefectOverlay(uint8_t* display, int cisType, int zoom, int excludedArea,
                        const uint8_t defectTable[kDefectTableBytes]);
 
+// The row kernels in use: the best the processor offers, or a lower level so that tests can
+// run every kernel on one machine. A level the processor lacks falls back to the next one down.
+enum class KernelLevel { Scalar = 0, Ssse3 = 1, Avx2 = 2, Best = 3 };
+void UseKernels(KernelLevel level);
+
 // Fill the display bitmap with the blue of the no-signal picture.
 void PaintNoSignal(uint8_t* display);
 
