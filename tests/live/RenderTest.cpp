@@ -219,6 +219,23 @@ TEST(Capture, FortyKKeepsWholePairs) {
   EXPECT_EQ(dest[0], 200);
 }
 
+TEST_P(Kernels, PaintingRowsBecomeOpaqueArgbWithoutReadingPastTheirEnd) {
+  std::mt19937 random(7);
+  for (const int count : {0, 1, 5, 6, 7, 202, 808}) {
+    // The row ends exactly where its memory ends, so an over-read trips the sanitizers.
+    std::vector<uint8_t> bgr(size_t(3) * count);
+    for (uint8_t& byte : bgr) byte = uint8_t(random());
+    std::vector<uint32_t> argb(size_t(count) + 1, 0x12345678u);
+    live::BgrToArgb32(bgr.data(), count, argb.data());
+    for (int x = 0; x < count; ++x) {
+      const uint32_t expected =
+          0xFF000000u | uint32_t(bgr[3 * x + 2]) << 16 | uint32_t(bgr[3 * x + 1]) << 8 | bgr[3 * x];
+      ASSERT_EQ(argb[size_t(x)], expected) << "count " << count << " pixel " << x;
+    }
+    EXPECT_EQ(argb[size_t(count)], 0x12345678u) << "count " << count;
+  }
+}
+
 TEST_P(Kernels, RandomCaptureFramesMatchReferenceAndKeepPadding) {
   for (const int cisType : {0, 1}) {
     for (const bool shown : {false, true}) {

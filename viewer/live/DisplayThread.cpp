@@ -7,11 +7,11 @@
 #include <mutex>
 
 #include "QEL_API.h"
-#include "viewer/live/Render.h"
 #include "viewer/live/FrameRate.h"
+#include "viewer/live/Render.h"
+#include "viewer/live/SemaphoreWait.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
-#include "viewer/live/SemaphoreWait.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
 
@@ -127,7 +127,10 @@ void DisplayThread::Run() {
       // Playback covers the Picture page's image area; the Calibration page keeps its live view.
       if (display != nullptr && (!hooks.playback->Active() || target == kCalibrationPage)) {
         shell.displayBitmap.Publish();
-        RequestImageRepaint(target);
+        // Only the picture changes from frame to frame; the overlays may reach beyond it.
+        const bool overlays = view.limitReached.load() != 0 || raw;
+        RequestImageRepaint(target,
+                            overlays ? live::kDisplaySide : live::PictureSide(cisType, zoom));
       }
       ++displayed;
       framesDisplayed_.fetch_add(1);

@@ -3,7 +3,6 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <cstring>
 
 #include "viewer/live/Render.h"
 #include "viewer/shell/Ids.h"
@@ -30,16 +29,8 @@ void ImageArea::paintEvent(QPaintEvent* event) {
   TheShell().displayBitmap.ReadFront([&](const uint8_t* bits) {
     for (int y = area.top(); y <= area.bottom(); ++y) {
       const uint8_t* src = bits + size_t(live::kDisplaySide - 1 - y) * live::kDisplayRowBytes;
-      QRgb* dst = reinterpret_cast<QRgb*>(pictureBits + y * pictureRowBytes);
-      // Blue, green, red in memory are the low three bytes of a QRgb: one 4-byte load per pixel,
-      // except for the row's last pixel, whose fourth byte may lie past the bitmap.
-      int x = area.left();
-      for (; x < area.right(); ++x) {
-        uint32_t bgr;
-        std::memcpy(&bgr, src + 3 * x, 4);
-        dst[x] = 0xFF000000u | (bgr & 0xFFFFFFu);
-      }
-      dst[x] = qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+      auto* dst = reinterpret_cast<uint32_t*>(pictureBits + y * pictureRowBytes);
+      live::BgrToArgb32(src + 3 * area.left(), area.width(), dst + area.left());
     }
   });
   QPainter painter(this);

@@ -285,6 +285,22 @@ bool HasAvx2() {
 
 #endif
 
+#if QEL_LIVE_SSSE3
+// Four pixels per step from 16 loaded bytes (of which 12 are used), so the loop stops while at
+// least 16 bytes remain and the rest goes one pixel at a time.
+QEL_TARGET_SSSE3 int BgrToArgb32Vector(const uint8_t* bgr, int count, uint32_t* argb) {
+  const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  const __m128i opaque = _mm_set1_epi32(int(0xFF000000u));
+  int x = 0;
+  for (; x + 6 <= count; x += 4) {
+    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 3 * x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(argb + x),
+                     _mm_or_si128(_mm_shuffle_epi8(in, spread), opaque));
+  }
+  return x;
+}
+#endif
+
 std::atomic<int> kernelLevel{static_cast<int>(KernelLevel::Best)};
 
 bool Allowed(KernelLevel level) {
@@ -321,8 +337,8 @@ using RowFn = void (*)(const uint8_t*, int, uint8_t*);
 void RenderFrame(const uint8_t* frame, int cisType, int z, uint8_t* display, RowFn row) {
   if (frame == nullptr || display == nullptr) return;
   const int n = Geometry(cisType).n;
-  const int count = std::min(n, kDisplaySide / z);  // whole source pixels that fit per side
-  const int side = count * z;
+  const int side = PictureSide(cisType, z);
+  const int count = side / z;  // whole source pixels that fit per side
   const size_t pictureBytes = size_t(side) * 3;
   const size_t frameRowBytes = size_t(n) * 4;
 
@@ -442,6 +458,18 @@ void BlankBoundary(int cisType, int zoom, uint8_t* display) {
   FillRect(display, 0, side - edge, side, side, kBlack);
   FillRect(display, 0, 0, edge, side, kBlack);
   FillRect(display, side - edge, 0, side, side, kBlack);
+}
+
+void BgrToArgb32(const uint8_t* bgr, int count, uint32_t* argb) {
+  if (bgr == nullptr || argb == nullptr) return;
+  int x = 0;
+#if QEL_LIVE_SSSE3
+  if (Allowed(KernelLevel::Ssse3) && HasSsse3()) x = BgrToArgb32Vector(bgr, count, argb);
+#endif
+  for (; x < count; ++x) {
+    argb[x] =
+        0xFF000000u | uint32_t(bgr[3 * x + 2]) << 16 | uint32_t(bgr[3 * x + 1]) << 8 | bgr[3 * x];
+  }
 }
 
 void UseKernels(KernelLevel level) {

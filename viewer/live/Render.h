@@ -36,6 +36,14 @@ constexpr int ZoomFactor(int zoomIndex) {
   return zoomIndex == 1 ? 2 : zoomIndex == 2 ? 4 : 1;
 }
 
+// Side of the top-left square the render functions fill with the picture: N x zoom, cut at the
+// bitmap's edge (zoom factors other than 2 and 4 count as 1).
+constexpr int PictureSide(int cisType, int zoom) {
+  const int z = zoom == 2 || zoom == 4 ? zoom : 1;
+  const int n = Geometry(cisType).n;
+  return (n < kDisplaySide / z ? n : kDisplaySide / z) * z;
+}
+
 // Side of the capture bitmap: the whole frame while boundary pixels are shown, the image otherwise.
 constexpr int CaptureSide(int cisType, bool showBoundaryPixels) {
   const FrameGeometry g = Geometry(cisType);
@@ -75,6 +83,10 @@ void ConvertMono(uint8_t* dest, const uint8_t* frame, int cisType, bool showBoun
 // of a defect pixel table (big-endian x, y per 4-byte entry), everything clipped to the bitmap.
 void DrawDefectOverlay(uint8_t* display, int cisType, int zoom, int excludedArea,
                        const uint8_t defectTable[kDefectTableBytes]);
+
+// Turns count bitmap pixels (blue, green, red bytes) into opaque 32-bit 0xAARRGGBB values, the
+// form a painter copies without converting. Reads no byte beyond the count pixels.
+void BgrToArgb32(const uint8_t* bgr, int count, uint32_t* argb);
 
 // The row kernels in use: the best the processor offers, or a lower level so that tests can
 // run every kernel on one machine. A level the processor lacks falls back to the next one down.

@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QString>
+#include <algorithm>
 
 #include "viewer/live/ImageArea.h"
 #include "viewer/shell/GuiCall.h"
@@ -16,13 +17,24 @@ Shell& TheShell() {
   return shell;
 }
 
-void RequestImageRepaint(int page) {
-  if (page < 0 || page >= kPageCount) return;
-  if (TheShell().repaintPending[page].exchange(true)) return;
+void RequestImageRepaint(int page, int side) {
+  if (page < 0 || page >= kPageCount || side <= 0) return;
+  Shell& shell = TheShell();
+  // Whatever an earlier request showed beyond this one (a larger zoom, the no-signal picture)
+  // is painted over once more.
+  side = std::max(side, shell.lastRepaintSide[page].exchange(side));
+  std::atomic<int>& pendingSide = shell.repaintSide[page];
+  int current = pendingSide.load();
+  while (current < side && !pendingSide.compare_exchange_weak(current, side)) {
+  }
+  if (shell.repaintPending[page].exchange(true)) return;
   PostToGui([page] {
-    Shell& shell = TheShell();
-    shell.repaintPending[page] = false;
-    if (LivePage* p = shell.pages[page]) p->Image()->update();
+    Shell& s = TheShell();
+    s.repaintPending[page] = false;
+    const int covered = s.repaintSide[page].exchange(0);
+    if (LivePage* p = s.pages[page]; p != nullptr && covered > 0) {
+      p->Image()->update(0, 0, covered, covered);
+    }
   });
 }
 

@@ -9,6 +9,7 @@
 #include "viewer/live/CaptureHandOff.h"
 #include "viewer/live/DisplayBitmap.h"
 #include "viewer/live/DisplayThread.h"
+#include "viewer/live/Render.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/MonitorThread.h"
 
@@ -29,14 +30,18 @@ struct Shell {
   std::array<QPointer<LivePage>, kPageCount> pages;
   QPointer<MainWindow> mainWindow;
 
-  // One queued repaint per page at a time, so a fast stream cannot flood the GUI queue.
+  // One queued repaint per page at a time, so a fast stream cannot flood the GUI queue; the
+  // side of the top-left square it must cover grows with every request until it runs.
   std::array<std::atomic<bool>, kPageCount> repaintPending{};
+  std::array<std::atomic<int>, kPageCount> repaintSide{};
+  std::array<std::atomic<int>, kPageCount> lastRepaintSide{};
 };
 
 Shell& TheShell();
 
-// Any thread: one repaint of a page's image area.
-void RequestImageRepaint(int page);
+// Any thread: one repaint of the top-left side x side pixels of a page's image area (the whole
+// area by default).
+void RequestImageRepaint(int page, int side = live::kDisplaySide);
 
 // Any thread: the frame-rate status text (1003) of a page.
 void PostFrameRateText(int page, const std::string& text);
