@@ -29,30 +29,12 @@ int64_t NowMs() {
 
 }  // namespace
 
-DisplayThread::~DisplayThread() {
-  run_ = false;
-  if (thread_.joinable()) thread_.join();
-}
-
-void DisplayThread::Start() {
-  if (state_.load() == kThreadRunning) return;
-  if (thread_.joinable()) thread_.join();
-  run_ = true;
-  state_ = kThreadStarting;
+void DisplayThread::Prepare() {
   framesDisplayed_ = 0;
   lastFrameSide_ = 0;
-  thread_ = std::thread([this] { Run(); });
-  ServeWhile([this] { return state_.load() == kThreadStarting; });
 }
 
-void DisplayThread::Stop() {
-  run_ = false;
-  ServeWhile([this] { return state_.load() == kThreadRunning; });
-  if (thread_.joinable()) thread_.join();
-}
-
-void DisplayThread::Run() {
-  state_ = kThreadRunning;
+void DisplayThread::Body() {
   ViewState& view = View();
   Shell& shell = TheShell();
   const Hooks& hooks = InstalledHooks();
@@ -73,7 +55,7 @@ void DisplayThread::Run() {
 
   PaintNoSignal();
 
-  while (run_.load()) {
+  while (KeepRunning()) {
     const int64_t now = NowMs();
     if (now - statusTime >= kStatusPeriodMs) {
       statusTime = now;
@@ -148,8 +130,6 @@ void DisplayThread::Run() {
     hooks.frames->StillCapture(frame.get(), length, cisType);
     hooks.frames->CsvExportStep(frame.get(), length, cisType);
   }
-
-  state_ = kThreadEnded;
 }
 
 }  // namespace shell

@@ -31,44 +31,21 @@ bool PagesReady() {
 
 }  // namespace
 
-MonitorThread::~MonitorThread() {
-  run_ = false;
-  if (thread_.joinable()) thread_.join();
-}
-
-void MonitorThread::Start() {
-  if (state_.load() == kThreadRunning) return;
-  if (thread_.joinable()) thread_.join();
-  run_ = true;
-  state_ = kThreadStarting;
-  cycles_ = 0;
-  thread_ = std::thread([this] { Run(); });
-  ServeWhile([this] { return state_.load() == kThreadStarting; });
-}
-
-void MonitorThread::Stop() {
-  run_ = false;
-  ServeWhile([this] { return state_.load() == kThreadRunning; });
-  if (thread_.joinable()) thread_.join();
-}
-
-void MonitorThread::Run() {
-  state_ = kThreadRunning;
+void MonitorThread::Body() {
   InstalledHooks().refresh->ResetCameraInfoCache();
   bool firstPassDone = false;
   int previousStatus = 0;
-  while (run_.load()) {
+  while (KeepRunning()) {
     if (!PagesReady()) {
       Sleep(1);
       continue;
     }
     Cycle(firstPassDone, previousStatus);
     ++cycles_;
-    for (int slept = 0; slept < kCycleMs && run_.load(); slept += kSleepStepMs) {
+    for (int slept = 0; slept < kCycleMs && KeepRunning(); slept += kSleepStepMs) {
       Sleep(kSleepStepMs);
     }
   }
-  state_ = kThreadEnded;
 }
 
 void MonitorThread::Cycle(bool& firstPassDone, int& previousStatus) {

@@ -5,33 +5,25 @@
 #include <atomic>
 #include <thread>
 
+#include "viewer/shell/WorkerThread.h"
+
 namespace shell {
 
-class MonitorThread {
+// Start returns once the thread runs; it idles until the main window and both pages are
+// ready. Stop waits at most about one cycle.
+class MonitorThread : public WorkerThread {
  public:
   MonitorThread() = default;
-  MonitorThread(const MonitorThread&) = delete;
-  MonitorThread& operator=(const MonitorThread&) = delete;
-  ~MonitorThread();
+  ~MonitorThread() { Finish(); }
 
-  // Starts the thread and returns once it runs; it idles until the main window and both pages
-  // are ready.
-  void Start();
-  // Clears the run flag and waits (at most about one cycle) until the thread has ended, serving
-  // queued GUI calls meanwhile when called on the GUI thread.
-  void Stop();
-
-  bool Running() const { return state_.load() == 1; }
   // Completed cycles with all pages ready, for tests that wait for the monitor to catch up.
   int Cycles() const { return cycles_.load(); }
 
  private:
-  void Run();
+  void Prepare() override { cycles_ = 0; }
+  void Body() override;
   void Cycle(bool& firstPassDone, int& previousStatus);
 
-  std::thread thread_;
-  std::atomic<bool> run_{false};
-  std::atomic<int> state_{2};
   std::atomic<int> cycles_{0};
 };
 
