@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "QEL_Sim.h"
-#include "tests/viewer/ScriptedOperator.h"
+#include "tests/gui/ScriptedOperator.h"
 #include "viewer/live/ImageArea.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/Ids.h"
