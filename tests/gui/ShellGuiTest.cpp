@@ -319,6 +319,50 @@ TEST_F(ViewerTest, VersionBoxShowsBothVersions) {
   EXPECT_EQ(call.text, "App Version 1.0.2.0\nAPI Version 1.0.2.0\n");
 }
 
+TEST_F(ViewerTest, SimulatorMenuDrivesTheUnit) {
+  Start();
+  ASSERT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
+  auto trigger = [&](const char* name) {
+    QAction* action = Window()->menuBar()->findChild<QAction*>(QString::fromLatin1(name));
+    ASSERT_NE(action, nullptr) << name;
+    action->trigger();
+    EXPECT_TRUE(action->isChecked()) << name;
+  };
+
+  trigger("simUnplug");
+  EXPECT_TRUE(WaitFor([&] { return IsNoSignal(Picture()); }, 1000));
+  trigger("simPlug");
+  EXPECT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 2000));
+
+  trigger("simHead160K");
+  EXPECT_TRUE(WaitFor([&] { return shell::TheShell().display.LastFrameSide() == 404; }, 2000));
+  trigger("simHeadNone");
+  EXPECT_TRUE(WaitFor([&] { return shell::View().cisType.load() == 0; }, 2000));
+  trigger("simHead40K");
+  EXPECT_TRUE(WaitFor([&] { return shell::TheShell().display.LastFrameSide() == 202; }, 2000));
+
+  // The head EEPROM states reach the unit's status record (byte 4: 3 means no EEPROM).
+  trigger("simEepromNone");
+  unsigned char status[16] = {};
+  ASSERT_EQ(QEL_GetDevStatus(sizeof status, status), 0);
+  EXPECT_EQ(status[4], 3);
+  trigger("simEepromFormatted");
+  int state = -1;
+  ASSERT_EQ(QEL_Check_CIS_EEPROM(&state), 0);
+  EXPECT_EQ(state, 2);
+
+  // 60 fps shows in the next full status period.
+  trigger("simRate60");
+  const QRegularExpression pattern("^fps DISP:(\\d+) / USB:(\\d+)$");
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const auto match = pattern.match(Page(kPicturePage)->FrameRateText()->text());
+        return match.hasMatch() && match.captured(2).toInt() >= 55;
+      },
+      4000));
+  trigger("simRate30");
+}
+
 TEST_F(ViewerTest, CommandsThatNeedTheCameraRefuseWithoutOne) {
   Start();
   ASSERT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
