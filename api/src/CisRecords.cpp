@@ -36,10 +36,18 @@ int LoadRecord(uint32_t address, uint8_t* data, uint16_t length) {
   return 1;
 }
 
-void EncodeGain(int gain, uint8_t bytes[2]) {
-  const unsigned bits = static_cast<unsigned>(gain);
-  bytes[0] = gain < 0 ? 1 : 0;
-  bytes[1] = static_cast<uint8_t>((gain < 0 ? 0u - bits : bits) & 0xFF);
+// One-byte records (usage count and its limit): the low 8 bits are stored.
+int SaveByteRecord(uint32_t address, int value) {
+  const uint8_t byte = static_cast<uint8_t>(value & 0xFF);
+  return SaveRecord(address, &byte, 1);
+}
+
+int LoadByteRecord(uint32_t address, int* value) {
+  if (value == nullptr) return -1;
+  uint8_t byte;
+  const int result = LoadRecord(address, &byte, 1);
+  *value = byte;
+  return result;
 }
 
 int SaveDpTable(unsigned table, const uint8_t* data) {
@@ -121,29 +129,19 @@ QEL_EXPORT int QEL_CALL QEL_Load_CIS_SerialNo(char* serialNo) {
 }
 
 QEL_EXPORT int QEL_CALL QEL_Save_CIS_UseCount(int count) {
-  const uint8_t byte = static_cast<uint8_t>(count & 0xFF);
-  return SaveRecord(kCisUseCountAddress, &byte, 1);
+  return SaveByteRecord(kCisUseCountAddress, count);
 }
 
 QEL_EXPORT int QEL_CALL QEL_Load_CIS_UseCount(int* count) {
-  if (count == nullptr) return -1;
-  uint8_t byte;
-  const int result = LoadRecord(kCisUseCountAddress, &byte, 1);
-  *count = byte;
-  return result;
+  return LoadByteRecord(kCisUseCountAddress, count);
 }
 
 QEL_EXPORT int QEL_CALL QEL_Save_CIS_UseCountLimit(int limit) {
-  const uint8_t byte = static_cast<uint8_t>(limit & 0xFF);
-  return SaveRecord(kCisUseCountLimitAddress, &byte, 1);
+  return SaveByteRecord(kCisUseCountLimitAddress, limit);
 }
 
 QEL_EXPORT int QEL_CALL QEL_Load_CIS_UseCountLimit(int* limit) {
-  if (limit == nullptr) return -1;
-  uint8_t byte;
-  const int result = LoadRecord(kCisUseCountLimitAddress, &byte, 1);
-  *limit = byte;
-  return result;
+  return LoadByteRecord(kCisUseCountLimitAddress, limit);
 }
 
 QEL_EXPORT int QEL_CALL QEL_Save_CIS_GainRB(int index, int gain) {
@@ -152,7 +150,7 @@ QEL_EXPORT int QEL_CALL QEL_Save_CIS_GainRB(int index, int gain) {
   if (ready != 0) return ready;
   if (index != 0 && index != 1) return -1;
   uint8_t bytes[2];
-  EncodeGain(gain, bytes);
+  EncodeSignMagnitude(gain, bytes);
   return EepromOut(kSelectorCis, kCisGainAddress[index], bytes, 2) != 0 ? 1 : 0;
 }
 
@@ -160,14 +158,13 @@ QEL_EXPORT int QEL_CALL QEL_Load_CIS_GainRB(int index, int* gain) {
   if (gain == nullptr || (index != 0 && index != 1)) return -1;
   uint8_t bytes[2];
   const int result = LoadRecord(kCisGainAddress[index], bytes, 2);
-  *gain = (bytes[0] & 1) ? -bytes[1] : bytes[1];
+  *gain = DecodeSignMagnitude(bytes);
   return result;
 }
 
 QEL_EXPORT int QEL_CALL QEL_Save_CIS_ImageFineAdj(int value) {
-  const unsigned bits = static_cast<unsigned>(value);
-  const uint8_t bytes[2] = {static_cast<uint8_t>((bits >> 8) & 0xFF),
-                            static_cast<uint8_t>(bits & 0xFF)};
+  uint8_t bytes[2];
+  EncodePlain(value, bytes);
   return SaveRecord(kCisImageFineAdjAddress, bytes, 2);
 }
 
@@ -175,7 +172,7 @@ QEL_EXPORT int QEL_CALL QEL_Load_CIS_ImageFineAdj(int* value) {
   if (value == nullptr) return -1;
   uint8_t bytes[2];
   const int result = LoadRecord(kCisImageFineAdjAddress, bytes, 2);
-  *value = bytes[0] << 8 | bytes[1];
+  *value = DecodePlain(bytes);
   return result;
 }
 

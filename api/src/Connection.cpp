@@ -95,6 +95,19 @@ bool OpenUnit() {
   return true;
 }
 
+// A fixed-size information block of the unit: min(size, blockSize) bytes reach the caller, and
+// only after a successful transfer.
+int ReadInformation(uint8_t request, uint16_t index, size_t blockSize, unsigned size,
+                    unsigned char* buffer) {
+  const size_t count = std::min<size_t>(size, blockSize);
+  if (count != 0 && buffer == nullptr) return -1;
+  uint8_t block[kDevInfoSize] = {};
+  if (ControlIn(request, 0, index, block, static_cast<uint16_t>(blockSize)) != 0) return 1;
+  if (count != 0) std::memcpy(buffer, block, count);
+  return 0;
+}
+static_assert(kDevInfoSize >= kFormatInfoSize);
+
 void StopAndClose() {
   StopAcquisition();
   CloseUnit();
@@ -191,23 +204,14 @@ QEL_EXPORT int QEL_CALL QEL_GetVersion(uint32_t* version) {
 }
 
 QEL_EXPORT int QEL_CALL QEL_GetDevInfo(unsigned int size, unsigned char* buffer) {
-  const size_t count = std::min<size_t>(size, kDevInfoSize);
-  if (count != 0 && buffer == nullptr) return -1;
-  uint8_t info[kDevInfoSize] = {};
-  if (ControlIn(kReqDevInfo, 0, 0, info, kDevInfoSize) != 0) return 1;
-  if (count != 0) std::memcpy(buffer, info, count);
-  return 0;
+  return ReadInformation(kReqDevInfo, 0, kDevInfoSize, size, buffer);
 }
 
 QEL_EXPORT int QEL_CALL QEL_GetDevFormatInfo(unsigned int index, unsigned int size,
                                              unsigned char* buffer) {
-  const size_t count = std::min<size_t>(size, kFormatInfoSize);
-  if (count != 0 && buffer == nullptr) return -1;
-  uint8_t record[kFormatInfoSize] = {};
-  const auto recordIndex = static_cast<uint16_t>(index & 1u);
-  if (ControlIn(kReqFormatInfo, 0, recordIndex, record, kFormatInfoSize) != 0) return 1;
-  if (count != 0) std::memcpy(buffer, record, count);
-  return 0;
+  // Only bit 0 of the index selects a record.
+  return ReadInformation(kReqFormatInfo, static_cast<uint16_t>(index & 1u), kFormatInfoSize, size,
+                         buffer);
 }
 
 }  // extern "C"

@@ -36,6 +36,30 @@ inline uint16_t BankedRegister(uint16_t reg) {
   return ReadCisType() != 0 ? static_cast<uint16_t>(reg + kBank1Offset) : reg;
 }
 
+// Two-byte values as the unit stores them, high byte first: a plain 16-bit word, or sign and
+// magnitude (high byte 1 for negative values, low byte the magnitude's low 8 bits), as used by
+// the gain registers and the head EEPROM's gain records.
+inline void EncodePlain(int value, uint8_t bytes[2]) {
+  const unsigned bits = static_cast<unsigned>(value);
+  bytes[0] = static_cast<uint8_t>((bits >> 8) & 0xFF);
+  bytes[1] = static_cast<uint8_t>(bits & 0xFF);
+}
+
+inline int DecodePlain(const uint8_t bytes[2]) {
+  return bytes[0] << 8 | bytes[1];
+}
+
+inline void EncodeSignMagnitude(int value, uint8_t bytes[2]) {
+  // Unsigned negation: the magnitude of INT_MIN must not overflow.
+  const unsigned bits = static_cast<unsigned>(value);
+  bytes[0] = value < 0 ? 1 : 0;
+  bytes[1] = static_cast<uint8_t>((value < 0 ? 0u - bits : bits) & 0xFF);
+}
+
+inline int DecodeSignMagnitude(const uint8_t bytes[2]) {
+  return (bytes[0] & 1) ? -bytes[1] : bytes[1];
+}
+
 inline int EepromIn(int selector, uint32_t address, uint8_t* data, uint16_t length) {
   return ControlIn(kReqEepromRead, EepromSetupValue(selector, address),
                    static_cast<uint16_t>(address & 0xFFFF), data, length);

@@ -100,33 +100,27 @@ constexpr int NibbleShift(Packing packing) {
 }
 
 void Encode(Packing packing, int value, uint8_t bytes[2]) {
-  unsigned bits = static_cast<unsigned>(value);
   switch (packing) {
-    case Packing::kSignMagnitude: {
-      // Unsigned negation: the magnitude of INT_MIN must not overflow.
-      unsigned magnitude = value < 0 ? 0u - bits : bits;
-      bytes[0] = value < 0 ? 1 : 0;
-      bytes[1] = static_cast<uint8_t>(magnitude & 0xFF);
+    case Packing::kSignMagnitude:
+      EncodeSignMagnitude(value, bytes);
       break;
-    }
     case Packing::kTwosComplement9:
-      bytes[0] = static_cast<uint8_t>((bits >> 8) & 1);
-      bytes[1] = static_cast<uint8_t>(bits & 0xFF);
+      EncodePlain(value, bytes);
+      bytes[0] &= 1;
       break;
     default:
-      bytes[0] = static_cast<uint8_t>((bits >> 8) & 0xFF);
-      bytes[1] = static_cast<uint8_t>(bits & 0xFF);
+      EncodePlain(value, bytes);
       break;
   }
 }
 
 int Decode(Packing packing, const uint8_t bytes[2]) {
-  int word = bytes[0] << 8 | bytes[1];
+  const int word = DecodePlain(bytes);
   switch (packing) {
     case Packing::kPlain:
       return word;
     case Packing::kSignMagnitude:
-      return (bytes[0] & 1) ? -bytes[1] : bytes[1];
+      return DecodeSignMagnitude(bytes);
     case Packing::kTwosComplement9:
       return bytes[1] - 256 * (bytes[0] & 1);
     default:

@@ -7,9 +7,6 @@
 namespace qeltest {
 namespace {
 
-constexpr uint8_t kEepromRead = 0x16;
-constexpr uint8_t kEepromWrite = 0x17;
-
 class CisRecords : public SimFixture {
  protected:
   Bytes Head(uint32_t address, size_t length) { return unit().ReadEeprom(1, address, length); }

@@ -161,7 +161,7 @@ TEST_P(ParameterMap, RegisterBankPackingAndShadow) {
       unit().ClearLog();
       const int value = TestValue(a);
       ASSERT_EQ(a.set(index, value), 0);
-      const auto writes = OfRequest(0x19);
+      const auto writes = OfRequest(kRegWrite);
       ASSERT_EQ(writes.size(), 1u);
       EXPECT_EQ(writes[0].setup.index, reg);
       EXPECT_EQ(writes[0].setup.value, 0);
@@ -176,7 +176,7 @@ TEST_P(ParameterMap, RegisterBankPackingAndShadow) {
     int value = 0x7777;
     if (a.computed) {
       ASSERT_EQ(a.get(index, &value), 0);
-      const auto reads = OfRequest(0x18);
+      const auto reads = OfRequest(kRegRead);
       ASSERT_FALSE(reads.empty());
       EXPECT_EQ(reads.back().setup.index, reg);
       continue;
@@ -185,7 +185,7 @@ TEST_P(ParameterMap, RegisterBankPackingAndShadow) {
     unit().SetRegister(reg, word);
     ASSERT_EQ(a.get(index, &value), 0);
     EXPECT_EQ(value, Decoded(a, word));
-    EXPECT_EQ(OfRequest(0x18).back().setup.index, reg);
+    EXPECT_EQ(OfRequest(kRegRead).back().setup.index, reg);
     unit().SetRegister(reg, 0);
   }
   if (a.count > 1) {

@@ -10,9 +10,6 @@
 namespace qeltest {
 namespace {
 
-constexpr uint8_t kRegRead = 0x18;
-constexpr uint8_t kRegWrite = 0x19;
-
 class Parameters : public SimFixture {
  protected:
   // Data of the only register write since the log was cleared, checked against its register.

@@ -42,7 +42,7 @@ TEST_F(RawAccess, SetupFieldsCarrySelectorAddressAndDevice) {
 
   unit().ClearLog();
   EXPECT_EQ(QEL_DeviceRead(0x12345, 0x10030, 4, buffer), 0);
-  const auto reads = OfRequest(0x18);
+  const auto reads = OfRequest(kRegRead);
   ASSERT_EQ(reads.size(), 1u);
   EXPECT_EQ(reads[0].setup.value, 0x2345);
   EXPECT_EQ(reads[0].setup.index, 0x0030);

@@ -11,8 +11,6 @@
 namespace qeltest {
 namespace {
 
-constexpr uint8_t kEepromRead = 0x16;
-constexpr uint8_t kEepromWrite = 0x17;
 const Bytes kMagic{'Q', 'E', 'L', 0};
 
 class Storage : public SimFixture {
@@ -54,7 +52,7 @@ TEST_F(Storage, SaveKeepsTheOtherHeadTypesSetAndMark) {
     for (uint16_t r = 0x11; r <= 0x22; ++r) order.push_back(static_cast<uint16_t>(bank + r));
   }
   order.insert(order.end(), {0xF5, 0xF6, 0xF7});
-  EXPECT_EQ(IndicesOf(0x19), order);
+  EXPECT_EQ(IndicesOf(kRegWrite), order);
   EXPECT_EQ(std::memcmp(qel::Shadow(), Stored(0x4000, 576).data(), 576), 0);
 }
 
@@ -94,7 +92,7 @@ TEST_F(Storage, LoadRefusesBadRecordsWithTheirCodes) {
   unit().FailControl(2, 1, kEepromRead);  // the second of the nine record reads
   EXPECT_EQ(QEL_Load_Param(0), 5);
   EXPECT_EQ(Bytes(qel::Shadow(), qel::Shadow() + 576), before);
-  EXPECT_TRUE(OfRequest(0x19).empty());
+  EXPECT_TRUE(OfRequest(kRegWrite).empty());
 
   unit().FailControl(0, 1, kEepromRead);
   EXPECT_EQ(QEL_Load_Param(0), 1);

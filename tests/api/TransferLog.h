@@ -10,6 +10,12 @@ namespace qeltest {
 
 using Bytes = std::vector<uint8_t>;
 
+// Request codes as they appear in the log.
+constexpr uint8_t kEepromRead = 0x16;
+constexpr uint8_t kEepromWrite = 0x17;
+constexpr uint8_t kRegRead = 0x18;
+constexpr uint8_t kRegWrite = 0x19;
+
 // The logged transfers of one request code, in bus order.
 inline std::vector<sim::TransferRecord> OfRequest(uint8_t request) {
   std::vector<sim::TransferRecord> out;
