@@ -17,9 +17,6 @@ constexpr int kStateBlank = 1;
 constexpr int kStateFormatted = 2;
 
 constexpr int kCheckFailed = -2;
-constexpr int kReadFailed = 5;
-constexpr int kNotReady = 6;
-constexpr int kWriteFailed = 7;
 
 // One record written after the head EEPROM reported ready: 0, or 1 when not ready or failed.
 int SaveRecord(uint32_t address, const uint8_t* data, uint16_t length) {

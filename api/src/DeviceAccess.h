@@ -36,6 +36,11 @@ inline uint16_t BankedRegister(uint16_t reg) {
   return ReadCisType() != 0 ? static_cast<uint16_t>(reg + kBank1Offset) : reg;
 }
 
+// Result codes shared by the EEPROM operations that move records in chunks.
+constexpr int kReadFailed = 5;
+constexpr int kNotReady = 6;
+constexpr int kWriteFailed = 7;
+
 // Two-byte values as the unit stores them, high byte first: a plain 16-bit word, or sign and
 // magnitude (high byte 1 for negative values, low byte the magnitude's low 8 bits), as used by
 // the gain registers and the head EEPROM's gain records.

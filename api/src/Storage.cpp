@@ -31,9 +31,6 @@ constexpr int kNoUnit = 1;
 constexpr int kNoRecord = 2;
 constexpr int kBadVersion = 3;
 constexpr int kBadHeader = 4;
-constexpr int kReadFailed = 5;
-constexpr int kNotReady = 6;
-constexpr int kWriteFailed = 7;
 constexpr int kNoSetForHead = 6;
 
 // Registers written back from a loaded record, per bank; the hysteresis registers go in reverse.
