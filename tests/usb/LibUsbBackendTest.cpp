@@ -49,13 +49,6 @@ sim::Unit& Unit() {
   return sim::Unit::Instance();
 }
 
-// The transfer log is the instrument of these tests; where the unit keeps it only on request, it
-// is switched on.
-template <typename U>
-void KeepLog(U& unit) {
-  if constexpr (requires { unit.SetLogging(true); }) unit.SetLogging(true);
-}
-
 long long MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
@@ -87,7 +80,7 @@ class LibUsbBackend : public ::testing::Test {
     node = UsbfsNode::Get();
     if (node == nullptr) GTEST_SKIP() << "needs LD_PRELOAD=libumockdev-preload.so.0";
     Unit().Reset();
-    KeepLog(Unit());
+    Unit().SetLogging(true);  // the instrument of these tests
     node->Reset();
     ASSERT_EQ(QELSIM_Enable(0), 0);
   }
@@ -111,11 +104,11 @@ class LibUsbBackend : public ::testing::Test {
     return WaitFor([&] { return FrameIndex() - start >= count; }, timeoutMs);
   }
 
-  // The newest frame through QEL_GetFrame, with its reported length.
+  // The newest frame through QEL_GetFrame, with its reported length; empty before the first.
   static Bytes NewestFrame(uint32_t& length) {
     Bytes frame(kReadSize);
     unsigned int reported = 0;
-    EXPECT_GE(QEL_GetFrame(frame.data(), kReadSize, &reported), 0);
+    if (QEL_GetFrame(frame.data(), kReadSize, &reported) < 0) reported = 0;
     length = reported;
     frame.resize(std::min<size_t>(reported, frame.size()));
     return frame;
@@ -308,6 +301,42 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"160K_16KiBUrbs", usbtest::kCapsSplitUrbs, 1, false, 652864, 64},
         FrameCase{"Short_16KiBUrbs", usbtest::kCapsSplitUrbs, 0, true, kShortFrame40K, 64}),
     [](const ::testing::TestParamInfo<FrameCase>& param) { return std::string(param.param.name); });
+
+// Bytes that differ from their neighbours and from those one 16 KiB URB or 64 KiB away.
+Bytes Pattern(uint32_t length) {
+  Bytes bytes(length);
+  for (uint32_t i = 0; i < length; ++i) bytes[i] = static_cast<uint8_t>(i * 131 + (i >> 14) * 7);
+  return bytes;
+}
+
+TEST_F(LibUsbBackend, FramesArriveByteForByteAndLongOnesAreCutAtOneMebibyte) {
+  struct Size {
+    const char* name;
+    uint32_t sent;
+    uint32_t received;
+  };
+  const Size sizes[] = {
+      {"an odd length", 300001, 300001},
+      {"a whole number of 16 KiB URBs", 3 * 16384, 3 * 16384},
+      {"longer than a read", kReadSize + 4096, kReadSize},
+  };
+  for (const uint32_t caps : {usbtest::kCapsScatterGather, usbtest::kCapsSplitUrbs}) {
+    SCOPED_TRACE(caps == usbtest::kCapsScatterGather ? "one URB" : "16 KiB URBs");
+    node->SetCapabilities(caps);
+    StartLibrary();
+    for (const Size& size : sizes) {
+      SCOPED_TRACE(size.name);
+      const Bytes sent = Pattern(size.sent);
+      const Bytes expected(sent.begin(), sent.begin() + size.received);
+      Unit().InjectFrames(sent);
+      EXPECT_TRUE(WaitFor([&] {
+        uint32_t length = 0;
+        return NewestFrame(length) == expected && length == size.received;
+      })) << "the frame did not arrive as sent";
+    }
+    ASSERT_EQ(QEL_Term(), 0);
+  }
+}
 
 TEST_F(LibUsbBackend, SilentStreamIsCancelledAfterThreeSecondsAndReadAgain) {
   StartLibrary();
