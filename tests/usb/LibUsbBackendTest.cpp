@@ -320,6 +320,7 @@ TEST_F(LibUsbBackend, FramesArriveByteForByteAndLongOnesAreCutAtOneMebibyte) {
       {"a whole number of 16 KiB URBs", 3 * 16384, 3 * 16384},
       {"longer than a read", kReadSize + 4096, kReadSize},
   };
+  Unit().SetFrameRate(0);
   for (const uint32_t caps : {usbtest::kCapsScatterGather, usbtest::kCapsSplitUrbs}) {
     SCOPED_TRACE(caps == usbtest::kCapsScatterGather ? "one URB" : "16 KiB URBs");
     node->SetCapabilities(caps);
@@ -329,10 +330,11 @@ TEST_F(LibUsbBackend, FramesArriveByteForByteAndLongOnesAreCutAtOneMebibyte) {
       const Bytes sent = Pattern(size.sent);
       const Bytes expected(sent.begin(), sent.begin() + size.received);
       Unit().InjectFrames(sent);
-      EXPECT_TRUE(WaitFor([&] {
-        uint32_t length = 0;
-        return NewestFrame(length) == expected && length == size.received;
-      })) << "the frame did not arrive as sent";
+      // The frame that was under way when the bytes were set may still be the old one.
+      ASSERT_TRUE(WaitFrames(2));
+      uint32_t length = 0;
+      EXPECT_TRUE(NewestFrame(length) == expected) << "the frame did not arrive as sent";
+      EXPECT_EQ(length, size.received);
     }
     ASSERT_EQ(QEL_Term(), 0);
   }
@@ -370,8 +372,8 @@ TEST_F(LibUsbBackend, UnplugAndReplugReconnectWithinAPresenceCycle) {
   node->Plug();
   const Clock::time_point plugged = Clock::now();
   ASSERT_TRUE(WaitFor(Connected, 1000));
-  // One 50 ms cycle plus the open, with room for a slow machine.
-  EXPECT_LT(MsSince(plugged), 400);
+  // One 50 ms cycle plus the open, with room for a loaded machine.
+  EXPECT_LT(MsSince(plugged), 250);
   EXPECT_EQ(node->Stats().openHandles, 1);
   EXPECT_EQ(QEL_GetDevInfo(sizeof info, info), 0);
   EXPECT_TRUE(WaitFrames(2)) << "frames must flow on the new handle";
