@@ -167,6 +167,15 @@ TEST(PictureControls, GroupPositions) {
   EXPECT_EQ(GroupPosition(4, 0, true), (Point{1496, 595}));
   EXPECT_EQ(GroupPosition(3, 3, false), (Point{830, 290}));
   EXPECT_EQ(GroupPosition(0, 3, false), (Point{830 + 3840, 290}));
+  EXPECT_EQ(GroupPosition(5, 5, true), (Point{830 + 3840, 290}));
+}
+
+TEST(PictureControls, RowsOutsideTheTablesAreHarmless) {
+  EXPECT_EQ(SliderValueText(29, 5), "");
+  EXPECT_EQ(SliderValueText(-1, 5), "");
+  EXPECT_TRUE(ListTexts(18, k40K).empty());
+  EXPECT_EQ(ListToDevice(18, 2, k160K), 2);
+  EXPECT_EQ(ListFromDevice(-1, 2, k160K), 2);
 }
 
 struct EnablingCase {
