@@ -103,6 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
     CommandLine, Refusals,
     ::testing::Values(
         Refusal{{}, 2, "a command is required"}, Refusal{{"frob"}, 2, "unknown command 'frob'"},
+        Refusal{{"help", "eeprom", "frob"}, 2, "unknown command 'frob'"},
         Refusal{{"--simulate=80k", "info"}, 2, "--simulate takes 40k or 160k, not 80k"},
         Refusal{{"eeprom"}, 2, "a command is required (see qelctl eeprom --help)"},
         Refusal{{kSim, "eeprom", "read", "1"}, 2, "ADDR is required"},
@@ -236,7 +237,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Success{{"eeprom", "--help"}, "[^]*Usage: qelctl eeprom[^]*read[^]*"},
                       Success{{"eeprom", "read", "-h"}, "[^]*Usage: qelctl eeprom read[^]*"},
                       Success{{"eeprom", "write", "--help"}, "[^]*--verify[^]*"},
-                      Success{{"--simulate", "status", "--help"}, "[^]*--json[^]*"}));
+                      Success{{"--simulate", "status", "--help"}, "[^]*--json[^]*"},
+                      Success{{"help"}, "[^]*Usage: qelctl \\[OPTIONS\\] SUBCOMMAND[^]*"},
+                      Success{{"help", "eeprom", "read"}, "[^]*Usage: qelctl eeprom read[^]*"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Simulate, Successes,
