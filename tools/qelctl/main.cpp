@@ -70,8 +70,11 @@ int main(int argc, char** argv) {
                      "Run on the simulated unit with a 40K head (the default) or a 160K head")
           ->expected(0, 1)
           ->type_name("[=40k|160k]");
-  // A --simulate-state FILE option joins here once the simulated unit can keep its state in a
-  // file: it implies --simulate and is handed to the unit before QEL_Init.
+  std::string stateFile;
+  CLI::Option* stateOption = app.add_option(
+      "--simulate-state", stateFile,
+      "Run on the simulated unit and keep its EEPROMs in FILE across runs (implies --simulate)");
+  stateOption->type_name("FILE");
 
   Context context;
   AddRegisteredCommands(app, context);
@@ -126,9 +129,12 @@ int main(int argc, char** argv) {
   if (!context.action) return Fail(kExitUsage, "a command is required" + HelpHint(app));
 
   if (!IsHeadType(simulate)) return Fail(kExitUsage, SimulateRefusal(simulate));
-  if (simulateOption->count() > 0) {
+  if (simulateOption->count() > 0 || stateOption->count() > 0) {
     QELSIM_Enable(1);
     QELSIM_SetHead(Lower(simulate) == "160k" ? 1 : 0);
+    if (stateOption->count() > 0 && QELSIM_SetStateFile(stateFile.c_str()) != 0) {
+      return Fail(kExitUsage, stateFile + " is not a state file of the simulated unit");
+    }
   }
   QEL_Init();
   int exitCode = kExitOk;
