@@ -284,6 +284,97 @@ INSTANTIATE_TEST_SUITE_P(
         Success{{kSim, "eeprom", "write", "--verify", "0", "0xFFFFF", "010"}, "FFFFF: 0A\n"},
         Success{{kSim, "eeprom", "write", "0", "0x4000", "0"}, ""}));
 
+// Runs on one simulated unit whose EEPROMs and registers a state file keeps between the runs.
+struct Step {
+  std::vector<std::string> args;  // after --simulate-state FILE
+  int exitCode;
+  const char* out;    // regular expression for the whole of stdout
+  const char* words;  // part of the error line, or null for an empty stderr
+};
+
+struct Sequence {
+  const char* name;
+  std::vector<Step> steps;
+};
+
+void PrintTo(const Sequence& s, std::ostream* os) {
+  *os << s.name;
+}
+
+class Sequences : public ::testing::TestWithParam<Sequence> {};
+
+TEST_P(Sequences, RunOneAfterAnother) {
+  const std::string state = ::testing::TempDir() + "qelctl_state_" + GetParam().name + ".bin";
+  std::remove(state.c_str());
+  for (const Step& step : GetParam().steps) {
+    std::vector<std::string> args{"--simulate-state", state};
+    args.insert(args.end(), step.args.begin(), step.args.end());
+    const Outcome run = Qelctl(args);
+    SCOPED_TRACE(Joined(args));
+    EXPECT_EQ(run.exitCode, step.exitCode) << run.err;
+    EXPECT_TRUE(std::regex_match(run.out, std::regex(step.out))) << run.out;
+    if (step.words == nullptr) {
+      EXPECT_EQ(run.err, "");
+    } else {
+      ExpectOneErrorLine(run, step.words);
+    }
+  }
+  std::remove(state.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    State, Sequences,
+    ::testing::Values(
+        Sequence{"LeadingZerosAreDecimal",
+                 {{{"set", "BlackLevel", "010"}, 0, "", nullptr},
+                  {{"get", "BlackLevel"}, 0, "10\n", nullptr},
+                  {{"set", "BlackLevel", "0x0f"}, 0, "", nullptr},
+                  {{"get", "BlackLevel"}, 0, "15\n", nullptr}}},
+        Sequence{"RefusedValueLeavesTheRegister",
+                 {{{"set", "Gamma", "2"}, 0, "", nullptr},
+                  {{"set", "Gamma", "99"}, 2, "", "not one of 0, 1, 2, 3"},
+                  {{"get", "Gamma"}, 0, "2\n", nullptr},
+                  {{"set", "ExposureTime", "300"}, 0, "", nullptr},
+                  {{"set", "ExposureTime", "-5"}, 2, "", "outside 0..438"},
+                  {{"get", "--json", "ExposureTime"},
+                   0,
+                   "\\{\"name\":\"ExposureTime\",\"value\":300\\}\n",
+                   nullptr}}},
+        Sequence{
+            "EachWordIsOneByte",
+            {{{"eeprom", "write", "0", "0x4000", "1", "2"}, 0, "", nullptr},
+             {{"eeprom", "read", "0", "0x4000", "3"}, 0, "04000: 01 02 [0-9A-F]{2}\n", nullptr}}},
+        Sequence{"StoredSetsInWords",
+                 {{{"load-param"}, 1, "", "QEL_Load_Param: no stored parameter set exists"},
+                  {{"save-param"}, 0, "", nullptr},
+                  {{"load-param"}, 0, "", nullptr},
+                  {{"--simulate=160k", "load-param"},
+                   1,
+                   "",
+                   "no values for the attached head type (result 6)"},
+                  {{"eeprom", "write", "0", "0x4004", "2"}, 0, "", nullptr},
+                  {{"load-param"}, 1, "", "unknown format version (result 3)"},
+                  {{"eeprom", "write", "0", "0x4004", "1", "7"}, 0, "", nullptr},
+                  {{"load-param"}, 1, "", "header is damaged (result 4)"},
+                  {{"clear-param"}, 0, "", nullptr},
+                  {{"load-param"}, 1, "", "no stored parameter set exists (result 2)"},
+                  {{"load-param", "--default"},
+                   1,
+                   "",
+                   "QEL_Load_Default_Param: no stored parameter set exists"},
+                  {{"save-param", "--default"}, 0, "", nullptr},
+                  {{"load-param", "--default"}, 0, "", nullptr}}}));
+
+TEST(QelctlState, ForeignFileRefused) {
+  const std::string path = ::testing::TempDir() + "qelctl_foreign.txt";
+  std::ofstream(path) << "not a state file\n";
+  const Outcome run = Qelctl({"--simulate-state", path, "info"});
+  EXPECT_EQ(run.exitCode, 2);
+  ExpectOneErrorLine(run, "is not a state file of the simulated unit");
+  EXPECT_EQ(Slurp(path), "not a state file\n");
+  std::remove(path.c_str());
+}
+
 nlohmann::json JsonOf(const std::vector<std::string>& args) {
   const Outcome run = Qelctl(args);
   EXPECT_EQ(run.exitCode, 0) << run.err;
