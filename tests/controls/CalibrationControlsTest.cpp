@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "viewer/calibration/CalibrationControls.h"
 
 namespace {
@@ -13,6 +16,11 @@ using ::testing::ElementsAre;
 
 constexpr int k40K = 0;
 constexpr int k160K = 1;
+
+// Texts as strings, so matchers compare characters rather than pointers.
+std::vector<std::string> Strings(std::span<const char* const> texts) {
+  return {texts.begin(), texts.end()};
+}
 
 TEST(CalibrationControls, TrackbarTextsRangesAndSteps) {
   EXPECT_EQ(TrackbarValueText(kTrackbarExposure, 400), "28.8ms");
@@ -55,8 +63,8 @@ TEST(CalibrationControls, TwinsOnThePicturePage) {
   EXPECT_EQ(kCombos[kComboGamma].device.param, Param::kGamma);
   EXPECT_EQ(kCombos[kComboDefectCorr].device.param, Param::kDP_Corr);
   EXPECT_EQ(kCombos[kComboFpnMode].device.param, Param::kNone);
-  EXPECT_THAT(kCombos[kComboFpnMode].texts, ElementsAre("Off", "On (Mode2)"));
-  EXPECT_THAT(kCombos[kComboDefectType].texts, ElementsAre("Dark", "Bright"));
+  EXPECT_THAT(Strings(kCombos[kComboFpnMode].texts), ElementsAre("Off", "On (Mode2)"));
+  EXPECT_THAT(Strings(kCombos[kComboDefectType].texts), ElementsAre("Dark", "Bright"));
 }
 
 TEST(CalibrationControls, EnablingFollowsThePicturePage) {
@@ -76,10 +84,11 @@ TEST(CalibrationControls, EnablingFollowsThePicturePage) {
 }
 
 TEST(CalibrationControls, GroupsAndSelector) {
-  EXPECT_THAT(GroupSelectorTexts(k40K),
+  EXPECT_THAT(Strings(GroupSelectorTexts(k40K)),
               ElementsAre("Gain/Light Control", "Gamma Setting", "Defective Pixel Detection"));
-  EXPECT_THAT(GroupSelectorTexts(k160K), ElementsAre("Gain/Exposure/Light Control", "Gamma Setting",
-                                                     "Defective Pixel Detection"));
+  EXPECT_THAT(
+      Strings(GroupSelectorTexts(k160K)),
+      ElementsAre("Gain/Exposure/Light Control", "Gamma Setting", "Defective Pixel Detection"));
   EXPECT_EQ(GroupPosition(GroupId::kGamma, 1, false), (picture::Point{830, 290}));
   EXPECT_EQ(GroupPosition(GroupId::kGain, 1, false), (picture::Point{4670, 290}));
   EXPECT_EQ(GroupPosition(GroupId::kDefect, 2, false), (picture::Point{830, 290}));
