@@ -6,21 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "ControlsTestSupport.h"
 #include "viewer/calibration/CalibrationControls.h"
 
 namespace {
 
 using namespace calibration;
+using controlstest::Strings;
 using picture::Param;
 using ::testing::ElementsAre;
 
 constexpr int k40K = 0;
 constexpr int k160K = 1;
-
-// Texts as strings, so matchers compare characters rather than pointers.
-std::vector<std::string> Strings(std::span<const char* const> texts) {
-  return {texts.begin(), texts.end()};
-}
 
 TEST(CalibrationControls, TrackbarTextsRangesAndSteps) {
   EXPECT_EQ(TrackbarValueText(kTrackbarExposure, 400), "28.8ms");

@@ -7,21 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "ControlsTestSupport.h"
 #include "viewer/picture/Controls.h"
 
 namespace {
 
 using namespace picture;
+using controlstest::RegisterOf;
+using controlstest::Strings;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
 constexpr int k40K = 0;
 constexpr int k160K = 1;
-
-// Texts as strings, so matchers compare characters rather than pointers.
-std::vector<std::string> Strings(std::span<const char* const> texts) {
-  return {texts.begin(), texts.end()};
-}
 
 struct ValueCase {
   int slider;
@@ -252,61 +250,6 @@ TEST(PictureControls, EnablingRules) {
       EXPECT_EQ(*e.lists[j], on) << c.what << ": list " << j;
     }
     for (const int i : c.untouchedSliders) EXPECT_FALSE(e.sliders[i]) << c.what << ": " << i;
-  }
-}
-
-// Bank 0 register of each parameter in the unit's register map.
-int RegisterOf(DeviceFunction f) {
-  switch (f.param) {
-    case Param::kControlMode:
-      return 0x00 + f.index;
-    case Param::kBlackLevel:
-      return 0x02;
-    case Param::kExposureTime:
-      return 0x03;
-    case Param::kRawGain:
-      return 0x04;
-    case Param::kAGC_AEC_Target:
-      return 0x05;
-    case Param::kHysteresis:
-      return 0x06 + f.index;
-    case Param::kControlSpeed:
-      return 0x0A;
-    case Param::kControlMonitor:
-      return 0x0B + f.index;
-    case Param::kMinLightLevel:
-      return 0x0D;
-    case Param::kALC_Param:
-      return 0x0E;
-    case Param::kLightLevel:
-      return 0x0F;
-    case Param::kAWB:
-      return 0x10;
-    case Param::kGainRB:
-      return 0x11 + f.index;
-    case Param::kColorMatrix:
-      return 0x13 + f.index;
-    case Param::kGainYC:
-      return 0x1C + f.index;
-    case Param::kALC_Target:
-      return 0x1F;
-    case Param::kGamma:
-    case Param::kImageFlip:
-    case Param::kImageRotation:
-    case Param::kDVI_ImageSize:
-      return 0x20;
-    case Param::kNoiseReduction:
-    case Param::kEdgeEnhancement:
-    case Param::kVFPN_Corr:
-    case Param::kDVI_Resolution:
-      return 0x21;
-    case Param::kCIS_ImageFineAdj:
-      return 0x22;
-    case Param::kDP_Corr:
-    case Param::kFPN_Corr:
-      return 0x23;
-    default:
-      return -1;
   }
 }
 
