@@ -34,11 +34,20 @@ class GammaCsvReader {
  public:
   explicit GammaCsvReader(GammaTables& tables) : tables_(tables) {}
 
-  // One line without its end. False once no more lines are wanted.
-  bool Line(std::string_view line) {
-    line = line.substr(0, std::min(line.find('\0'), kGammaLineChars));
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.size() < 6 || line[0] == '#' || line[0] == '/' || line[0] == ';') return true;
+  // One line without its end; `ended` when a line end followed it. False once no more lines
+  // are wanted.
+  bool Line(std::string_view line, bool ended) {
+    if (!line.empty() && line.back() == '\r' && ended) line.remove_suffix(1);
+    // A line's length counts its line end, as a line read with its end does: "1,2,3" and its
+    // line end make a data line, and a written file with lines "0,0,0" loads again. Text
+    // stops at a NUL character.
+    size_t length = line.size() + (ended ? 1 : 0);
+    if (const size_t nul = line.find('\0'); nul != std::string_view::npos) {
+      line = line.substr(0, nul);
+      length = nul;
+    }
+    line = line.substr(0, kGammaLineChars);
+    if (length < 6 || line[0] == '#' || line[0] == '/' || line[0] == ';') return true;
     if (accepted_ == kGammaCsvLines) return false;
     long long values[kGammaTableCount];
     size_t at = 0;
@@ -96,7 +105,7 @@ bool ParseGammaCsv(std::string_view text, GammaTables& tables) {
   GammaCsvReader reader(tables);
   while (!text.empty()) {
     const size_t end = text.find('\n');
-    if (!reader.Line(text.substr(0, end))) break;
+    if (!reader.Line(text.substr(0, end), end != std::string_view::npos)) break;
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
   }
@@ -116,15 +125,15 @@ bool LoadGammaCsv(const std::string& path, GammaTables& tables) {
   while (wanted && (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
     for (size_t i = 0; i < got && wanted; ++i) {
       if (chunk[i] == '\n') {
-        wanted = reader.Line(line);
+        wanted = reader.Line(line, true);
         line.clear();
-      } else if (line.size() <= kGammaLineChars) {
+      } else if (line.size() <= kGammaLineChars + 1) {
         line += chunk[i];
       }
     }
   }
   if (std::ferror(file.get())) return false;
-  if (wanted && !line.empty()) reader.Line(line);
+  if (wanted && !line.empty()) reader.Line(line, false);
   return reader.Complete();
 }
 

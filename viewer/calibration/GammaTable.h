@@ -21,7 +21,9 @@ constexpr size_t kGammaLineChars = 255;
 using GammaTables = std::array<uint8_t, kGammaTableBytes * kGammaTableCount>;
 
 // Reads a gamma CSV text into `tables`. Lines starting with '#', '/' or ';', lines shorter than
-// six characters and lines without three comma-separated integers are skipped; accepted line i
+// six characters with their line end ("1,2" and its line end, a last "1,2,3" without one) and
+// lines without three comma-separated integers are skipped; only the first 255 characters of a
+// line are looked at. Accepted line i
 // sets entries 4i .. 4i + 3 of each table to its value x 4. Lines after the 1,024th accepted one
 // are ignored. True only with 1,024 accepted lines and every accepted value within 0..1023 (a
 // larger one would not fit the entry); on false the tables are unspecified.
