@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/calibration/FileSizeLimit.h"
 #include "tests/calibration/RawFrame.h"
 #include "viewer/calibration/FileWrite.h"
 #include "viewer/calibration/FrameCsv.h"
@@ -201,13 +202,16 @@ TEST_F(CsvRun, FailuresEndTheRunAndKeepTheFilesWrittenBefore) {
 }
 
 TEST_F(CsvRun, FullDiskIsAFailureNotACompletion) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  fs::create_symlink("/dev/full", dir / "full_001.csv");
-  run.Start((dir / "full.csv").string(), 1);
-  const CsvExport::Step step = run.Next(frame.bytes.data(), Length(), 0, false, true);
-  EXPECT_TRUE(step.failed);
-  EXPECT_TRUE(step.finished);
-  EXPECT_FALSE(WriteWholeFile("/dev/full", "1,2,3\r\n"));
+  run.Start((dir / "full.csv").string(), 2);
+  {
+    // Room for less than one file (a 40K frame gives 160,200 bytes of text at 1023 a level).
+    caltest::FileSizeLimit full(100000);
+    const CsvExport::Step step = run.Next(frame.bytes.data(), Length(), 0, false, true);
+    EXPECT_TRUE(step.failed);
+    EXPECT_TRUE(step.finished);
+    EXPECT_FALSE(WriteWholeFile((dir / "small.txt").string(), std::string(100001, 'x')));
+  }
+  EXPECT_TRUE(WriteWholeFile((dir / "small.txt").string(), std::string(100001, 'x')));
 }
 
 TEST_F(CsvRun, AStartDuringARunOnlyTakesTheNewPath) {

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "tests/calibration/FileSizeLimit.h"
 #include "viewer/picture/DebugFormat.h"
 
 namespace picture {
@@ -215,8 +216,10 @@ TEST(DebugFormat, DumpFileIsWrittenOnlyWhenItCanBeCreated) {
 
   EXPECT_FALSE(WriteDumpFile((dir / "missing" / "Dump_FPGA.txt").string(), text));
   EXPECT_EQ(built, 1) << "nothing is read for a file that cannot be created";
-  if (std::filesystem::exists("/dev/full")) {
-    EXPECT_FALSE(WriteDumpFile("/dev/full", [] { return std::string(100000, 'x'); }));
+  {
+    // A disk that fills up during the dump.
+    caltest::FileSizeLimit full(4096);
+    EXPECT_FALSE(WriteDumpFile(good, [] { return std::string(100000, 'x'); }));
   }
   std::filesystem::remove_all(dir);
 }
