@@ -866,10 +866,13 @@ bool Unit::PollFailsLocked(uint32_t n) const {
 namespace sim {
 namespace {
 
+// Magic, the two head EEPROM states, the unit EEPROM, both head EEPROMs, the register file (the
+// unit stays powered between two programs, as a real one on its cable does).
 constexpr char kStateMagic[16] = "QELSIM-STATE-1\n";
+constexpr size_t kRegisterBytes = 2 * kRegisterCount;
 
 size_t StateFileSize() {
-  return sizeof kStateMagic + 2 + Unit::kUnitEepromSize + 2 * Unit::kCisEepromSize;
+  return sizeof kStateMagic + 2 + Unit::kUnitEepromSize + 2 * Unit::kCisEepromSize + kRegisterBytes;
 }
 
 }  // namespace
@@ -904,6 +907,10 @@ bool Unit::SetStateFile(const std::string& path) {
         head.eeprom.assign(p, p + kCisEepromSize);
         p += kCisEepromSize;
       }
+      for (uint32_t n = 0; n < kRegisterCount; ++n, p += 2) {
+        regs_[n] = static_cast<uint16_t>(p[0] | p[1] << 8);
+      }
+      ++sceneVersion_;
       EvaluateLimitLocked();
       stateDirty_ = false;
     } else {
@@ -911,6 +918,14 @@ bool Unit::SetStateFile(const std::string& path) {
     }
   }
   return true;
+}
+
+void Unit::PersistState() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stateDirty_ = true;
+  }
+  PersistIfDirty();
 }
 
 void Unit::PersistIfDirty() {
@@ -929,6 +944,10 @@ void Unit::PersistIfDirty() {
     image.insert(image.end(), unitEeprom_.begin(), unitEeprom_.end());
     for (const HeadSlot& head : heads_) {
       image.insert(image.end(), head.eeprom.begin(), head.eeprom.end());
+    }
+    for (uint16_t reg : regs_) {
+      image.push_back(static_cast<uint8_t>(reg & 0xFF));
+      image.push_back(static_cast<uint8_t>(reg >> 8));
     }
   }
   // Written beside the file and renamed over it, so a process that dies mid-write leaves the

@@ -120,11 +120,15 @@ class Unit {
   // do not fit or the head EEPROM is absent.
   bool PreloadEeprom(int selector, const std::vector<uint8_t>& bytes);
 
-  // Keeps both EEPROMs of the unit and of each head in one file across processes: loaded now
+  // Keeps both EEPROMs of the unit and of each head, and the registers, in one file across
+  // processes, as a unit that stays powered between two programs: loaded now
   // when the file exists (a file that is not a state file is left alone and false returned),
   // written again after every EEPROM write and every change of a head EEPROM's state. An empty
   // path stops keeping state.
   bool SetStateFile(const std::string& path);
+  // Writes the state file now (registers change too often to write it after each): the
+  // library's backend does when it is closed.
+  void PersistState();
 
   // Faults. After `after` more matching control transfers, fail the next `count` (-1: until
   // cleared); request -1 matches every request. A failed transfer changes nothing.

@@ -156,6 +156,7 @@ TEST_F(SimInstrument, StateFileKeepsEepromsAcrossProcesses) {
   ASSERT_EQ(QEL_Set_BlackLevel(77), 0);
   ASSERT_EQ(QEL_Save_Param(0), 0);
   ASSERT_EQ(QEL_Save_CIS_SerialNo("KEPT"), 0);
+  ASSERT_EQ(QEL_Set_ExposureTime(222), 0);  // registers stay as on a unit that stays powered
 
   // A fresh unit, as in the next process, reads the file back.
   QEL_Term();
@@ -163,6 +164,9 @@ TEST_F(SimInstrument, StateFileKeepsEepromsAcrossProcesses) {
   ASSERT_EQ(QELSIM_SetStateFile(path.c_str()), 0);
   ASSERT_EQ(QEL_Init(), 0);
   ASSERT_TRUE(WaitFor(Connected));
+  int exposure = 0;
+  ASSERT_EQ(QEL_Get_ExposureTime(&exposure), 0);
+  EXPECT_EQ(exposure, 222);
   ASSERT_EQ(QEL_Load_Param(0), 0);
   int black = 0;
   ASSERT_EQ(QEL_Get_BlackLevel(&black), 0);
