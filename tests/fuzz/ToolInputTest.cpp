@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "viewer/calibration/FrameCsv.h"
+#include "viewer/calibration/CalibrationControls.h"
 #include "viewer/calibration/GammaTable.h"
 #include "viewer/picture/DebugFormat.h"
 
@@ -93,7 +93,7 @@ TEST_F(ToolInput, FieldsAlwaysGiveValuesInTheirRanges) {
     const std::string text = FieldText();
     const auto copy = ExactCopy(text);
     const std::string_view view(copy.get(), text.size());
-    const int frames = calibration::ParseFrameCount(view);
+    const int frames = calibration::FrameCountFromText(view);
     ASSERT_TRUE(frames >= 1 && frames <= 100) << text;
     const int size = picture::ParseReadSize(view);
     ASSERT_TRUE(size >= 1 && size <= 64) << text;

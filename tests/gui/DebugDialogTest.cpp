@@ -1,23 +1,16 @@
 // The Debug dialog in the viewer on the simulated unit, offscreen: menu 40003, its controls and
 // texts, its commands through the buttons, the dumps and hostile field texts.
-#include <gtest/gtest.h>
-
 #include <QAction>
-#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <fstream>
-#include <memory>
 
-#include "QEL_API.h"
-#include "QEL_Sim.h"
-#include "tests/gui/ScriptedOperator.h"
+#include "tests/api/TransferLog.h"
+#include "tests/gui/ViewerFixture.h"
 #include "viewer/picture/DebugCommands.h"
 #include "viewer/picture/DebugDialog.h"
-#include "viewer/shell/Application.h"
 #include "viewer/shell/Ids.h"
 
 namespace {
@@ -25,41 +18,32 @@ namespace {
 using picture::DebugDialog;
 using testing_support::ScriptedOperator;
 
-class DebugDialogTest : public ::testing::Test {
+class DebugDialogTest : public ViewerTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
+    ViewerTest::SetUp();
     std::ofstream(QString(dir_.path() + "/QEL_Viewer.ini").toStdString())
         << "[QEL_Viewer]\nExpertMode=1\n";
-    QELSIM_SetPlugged(1);
-    QELSIM_SetHead(0);
-    QELSIM_SetCisEeprom(2);
-    QELSIM_SetFrameRate(30000);
-    app_ = std::make_unique<shell::Application>(op_);
-    shell::Options options;
-    options.simulate = true;
-    app_->StartUp(options);
-    ASSERT_TRUE(QTest::qWaitFor([] { return picture::UnitConnected(); }, 3000));
+    Start();
+    ASSERT_TRUE(WaitFor([] { return picture::UnitConnected(); }, 3000));
   }
 
   void TearDown() override {
     if (DebugDialog* dialog = picture::OpenedDebugDialog()) dialog->close();
-    app_->ShutDown();
-    app_.reset();
-    QDir::setCurrent(previousDir_);
+    ViewerTest::TearDown();
   }
 
+  sim::Unit& unit() { return sim::Unit::Instance(); }
+
   DebugDialog* Open() {
-    app_->Window()->MenuAction(shell::kCmdDebug)->trigger();
+    Window()->MenuAction(shell::kCmdDebug)->trigger();
     return picture::OpenedDebugDialog();
   }
 
   // Closes the dialog as the window frame does and lets it end.
   void Close() {
     picture::OpenedDebugDialog()->close();
-    EXPECT_TRUE(QTest::qWaitFor([] { return picture::OpenedDebugDialog() == nullptr; }, 1000));
+    EXPECT_TRUE(WaitFor([] { return picture::OpenedDebugDialog() == nullptr; }, 1000));
   }
 
   QLineEdit* Field(int id) { return picture::OpenedDebugDialog()->Field(id); }
@@ -79,23 +63,18 @@ class DebugDialogTest : public ::testing::Test {
     for (const QString& line : lines) EXPECT_FALSE(line.contains('\n')) << line.toStdString();
     return lines;
   }
-
-  QTemporaryDir dir_;
-  QString previousDir_;
-  ScriptedOperator op_;
-  std::unique_ptr<shell::Application> app_;
 };
 
 TEST_F(DebugDialogTest, OneModelessDialogWithEveryControlAndItsInitialTexts) {
   DebugDialog* dialog = Open();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(Open(), dialog);
-  EXPECT_EQ(app_->Window()->findChildren<DebugDialog*>().size(), 1);
+  EXPECT_EQ(Window()->findChildren<DebugDialog*>().size(), 1);
   EXPECT_EQ(dialog->objectName(), "104");
   EXPECT_EQ(dialog->windowTitle(), "Debug");
   EXPECT_FALSE(dialog->isModal());
   EXPECT_TRUE(dialog->isVisible());
-  EXPECT_EQ(dialog->parentWidget(), app_->Window());
+  EXPECT_EQ(dialog->parentWidget(), Window());
 
   const struct {
     int id;
@@ -162,10 +141,16 @@ TEST_F(DebugDialogTest, CommandsShowTheirResultsAndRefuseEmptyData) {
   EXPECT_EQ(Text(2004).size(), 44 * 3);
 
   // The OV426 address register is written before the empty data field is noticed.
+  unit().SetLogging(true);
+  unit().ClearLog();
   Type(2014, "3012");
   Click(3010);
   ASSERT_EQ(op_.calls.size(), 2u);
   EXPECT_EQ(op_.calls[1].text, "No Write Data");
+  const auto writes = qeltest::OfRequest(qeltest::kRegWrite);
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].setup.index, 0x426);
+  EXPECT_EQ(writes[0].data, (qeltest::Bytes{0x30, 0x12}));
   Type(2005, "426");
   Click(3005);
   EXPECT_EQ(Text(2007), "3012");
@@ -186,12 +171,41 @@ TEST_F(DebugDialogTest, CommandsShowTheirResultsAndRefuseEmptyData) {
   Type(2012, "3");
   Click(3009);
   EXPECT_EQ(Text(2013), "01 02 FF ");
-  QELSIM_SetCisEeprom(0);
+  unit().SetCisEeprom(0);
   Click(3008);
   EXPECT_EQ(Text(2013), "failed.(none)");
   Click(3009);
   EXPECT_EQ(Text(2013), "read failed.");
   EXPECT_EQ(op_.calls.size(), 2u);
+}
+
+TEST_F(DebugDialogTest, EepromWriteGivesUpOnAStuckOrFailingEeprom) {
+  Open();
+  unit().SetLogging(true);
+  const struct {
+    std::function<void()> fault;
+    const char* result;
+  } cases[] = {
+      {[this] { unit().SetEepromStuckBusy(0, true); }, "failed.(busy.)"},
+      {[this] { unit().SetEepromError(0, true); }, "failed.(error.)"},
+  };
+  for (const auto& c : cases) {
+    unit().ClearFaults();
+    c.fault();
+    unit().ClearLog();
+    Type(2011, "12 34");
+    QElapsedTimer clock;
+    clock.start();
+    Click(3008);
+    EXPECT_EQ(Text(2013), c.result);
+    EXPECT_TRUE(qeltest::OfRequest(qeltest::kEepromWrite).empty());
+    // The dialog came back: after about two seconds for a busy EEPROM, at once otherwise.
+    EXPECT_LT(clock.elapsed(), 2000 + 1500 * kSlow);
+  }
+  unit().ClearFaults();
+  Click(3008);
+  EXPECT_EQ(Text(2013), "success.");
+  EXPECT_EQ(unit().ReadEeprom(0, 0x4000, 2), (std::vector<uint8_t>{0x12, 0x34}));
 }
 
 TEST_F(DebugDialogTest, DumpsWriteTheSelectedRangeIntoTheChosenFile) {
@@ -244,8 +258,8 @@ TEST_F(DebugDialogTest, DumpsWriteTheSelectedRangeIntoTheChosenFile) {
   Click(3013);
   ASSERT_EQ(op_.calls.size(), 1u);
   EXPECT_EQ(QDir(dir_.path()).entryList({"*.txt"}).size(), 3);
-  QELSIM_SetPlugged(0);
-  ASSERT_TRUE(QTest::qWaitFor([] { return !picture::UnitConnected(); }, 2000));
+  unit().SetPlugged(false);
+  ASSERT_TRUE(WaitFor([] { return !picture::UnitConnected(); }, 2000));
   op_.calls.clear();
   Click(3012);
   ASSERT_EQ(op_.calls.size(), 1u);

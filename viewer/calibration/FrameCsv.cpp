@@ -1,10 +1,12 @@
 // Frame CSV export.
 #include "viewer/calibration/FrameCsv.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
 
+#include "viewer/calibration/CalibrationControls.h"
 #include "viewer/calibration/FileWrite.h"
 
 namespace calibration {
@@ -29,19 +31,6 @@ const LevelTexts& Texts() {
 }
 
 }  // namespace
-
-int ParseFrameCount(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  long long value = 0;
-  const size_t digits = i;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > kMaxCsvFrames) value = kMaxCsvFrames + 1;  // any longer number is just too big
-  }
-  if (i == digits) return kMinCsvFrames;
-  return value < kMinCsvFrames ? kMinCsvFrames : value > kMaxCsvFrames ? kMaxCsvFrames : int(value);
-}
 
 void FormatFrameCsv(const uint8_t* frame, live::FrameGeometry g, bool showBoundaryPixels,
                     std::string& out) {
@@ -91,9 +80,7 @@ void CsvExport::Start(std::string basePath, int frames) {
   std::lock_guard<std::mutex> lock(mutex_);
   basePath_ = std::move(basePath);
   if (active_.load()) return;
-  frames_ = frames < kMinCsvFrames   ? kMinCsvFrames
-            : frames > kMaxCsvFrames ? kMaxCsvFrames
-                                     : frames;
+  frames_ = std::clamp(frames, kMinFrames, kMaxFrames);
   remaining_ = frames_;
   active_ = true;
 }

@@ -12,15 +12,8 @@
 
 namespace calibration {
 
-constexpr int kMinCsvFrames = 1;
-constexpr int kMaxCsvFrames = 100;
-
 constexpr const char* kCsvCompleteText = " CSV File Save Complete!";
 constexpr const char* kCsvErrorText = "CSV File Save Error!";
-
-// "num of frames": an unsigned decimal number after optional blanks; no digits (a sign, a letter,
-// an empty field) give 1, and the value is held to 1..100.
-int ParseFrameCount(std::string_view text);
 
 // The level of pixel `index` of a raw frame: its second 16-bit little-endian word over 64.
 inline int RawLevel(const uint8_t* frame, size_t index) {
@@ -47,8 +40,8 @@ class CsvExport {
     bool failed = false;    // ... because a file could not be written
   };
 
-  // GUI thread: the operator chose `basePath`. Starts a run of `frames` files unless one is
-  // running, which only takes the new path.
+  // GUI thread: the operator chose `basePath`. Starts a run of `frames` files (held to the
+  // "num of frames" limits) unless one is running, which only takes the new path.
   void Start(std::string basePath, int frames);
   bool Active() const { return active_.load(); }
 
