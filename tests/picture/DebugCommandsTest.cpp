@@ -29,21 +29,6 @@ class DebugCommands : public qeltest::SimFixture {
   DebugFields fields;
 };
 
-TEST_F(DebugCommands, InitialFieldsShowTheKeptSlaveAddress) {
-  kept.slaveAddress = 0x21;
-  const DebugFields initial = InitialDebugFields(kept);
-  const struct {
-    int id;
-    const char* text;
-  } expected[] = {
-      {kIdSlaveAddr, "21"},  {kIdI2cData, ""},        {kIdI2cSize, "2"},   {kIdI2cResult, ""},
-      {kIdFpgaAddr, "0"},    {kIdFpgaData, ""},       {kIdFpgaResult, ""}, {kIdSerialNo, ""},
-      {kIdEepromType, "0"},  {kIdEepromAddr, "4000"}, {kIdEepromData, ""}, {kIdEepromSize, "1"},
-      {kIdEepromResult, ""}, {kIdSensorAddr, "3000"}, {kIdSensorData, ""}, {kIdSensorResult, ""}};
-  for (const auto& e : expected) EXPECT_EQ(initial[e.id], e.text) << e.id;
-  EXPECT_EQ(DebugKept().slaveAddress, 0x58);
-}
-
 TEST_F(DebugCommands, I2cWriteThenWriteReadOnTheBus) {
   fields[kIdSlaveAddr] = "D8";
   fields[kIdI2cData] = "10 aa,bb";
