@@ -61,7 +61,6 @@ class FrameHooks {
 class CommandHooks {
  public:
   virtual ~CommandHooks() = default;
-  virtual void OpenDebugDialog() {}
   virtual void StillCaptureCommand() {}
   virtual void SaveAsCsvCommand() {}
   virtual void LoadSettingsFile() {}
