@@ -1,7 +1,9 @@
 // The Picture page's widgets, built from the controls model, and the operations on them.
 #include "viewer/picture/PicturePage.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,7 +15,10 @@
 
 #include "QEL_API.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/picture/PageCommands.h"
+#include "viewer/shell/Hooks.h"
 #include "viewer/shell/MainWindow.h"
+#include "viewer/shell/Operator.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
 
@@ -52,6 +57,22 @@ constexpr Cell kWideCells[kGroupCount] = {{0, 0, 2}, {0, 1, 1}, {0, 2, 1}, {1, 1
 void SetDataFormat(bool raw) {
   const unsigned char item[3] = {0, static_cast<unsigned char>(raw ? 1 : 0), 0};
   QEL_SetDevStatus(2, item);
+}
+
+constexpr int kSliderRedGain = 8;
+constexpr int kSliderBlueGain = 9;
+constexpr int kSliderImageFineAdj = 22;
+
+shell::PromptIcon PromptIconOf(CommandIcon icon) {
+  switch (icon) {
+    case CommandIcon::Information:
+      return shell::PromptIcon::Information;
+    case CommandIcon::Warning:
+      return shell::PromptIcon::Warning;
+    case CommandIcon::None:
+      break;
+  }
+  return shell::PromptIcon::None;
 }
 
 }  // namespace
@@ -98,6 +119,7 @@ PicturePage::PicturePage(QWidget* parent) : shell::LivePage(shell::kPicturePage,
   }
   if (QWidget* separator = Widgets()[kIdExpertSeparator]) separator->setVisible(expertMode_);
   SwitchToCisType();
+  BindCommands();
 
   view.displayTarget = shell::kPicturePage;
   shell::TheShell().display.Start();
@@ -193,6 +215,8 @@ void PicturePage::Activate() {
   if (auto* window = shell::TheShell().mainWindow.data()) {
     if (QAction* csv = window->MenuAction(shell::kCmdSaveCsv)) csv->setEnabled(false);
   }
+  // Raw data have stopped: a CSV run of the Calibration page cannot go on.
+  shell::InstalledHooks().calibration->AbortCsvExport();
 }
 
 void PicturePage::HideLive() {
@@ -364,6 +388,73 @@ void PicturePage::ApplyApplicationDefaults() {
 
 void PicturePage::ResetCalibrationDefaults(bool all) {
   if (shell::LivePage* calibration = Calibration()) calibration->ResetCalibrationDefaults(all);
+}
+
+void PicturePage::BindCommands() {
+  const QString caption = QString::fromLatin1(kCommandCaption);
+  auto show = [this, caption](const CommandMessage& message) {
+    if (shell::Operator* op = shell::TheShell().op) {
+      op->Message(this, caption, QString::fromLatin1(message.text), PromptIconOf(message.icon));
+    }
+  };
+  CommandPrompts prompts;
+  prompts.show = show;
+  prompts.ask = [this, caption](const CommandMessage& question) {
+    shell::Operator* op = shell::TheShell().op;
+    return op &&
+           op->Ask(this, caption, QString::fromLatin1(question.text), PromptIconOf(question.icon));
+  };
+  auto onClick = [this](int id, auto handler) {
+    if (auto* button = Widget<QPushButton>(Widgets(), id)) {
+      connect(button, &QPushButton::clicked, this, handler);
+    }
+  };
+
+  // The unit keeps the picture and the monitor's refreshes coming while it is polled; operator
+  // input waits until the command has ended.
+  const std::pair<int, PolledCommand> polled[] = {
+      {kIdAwbExec, PolledCommand::WhiteBalance},
+      {kIdFpnExec, PolledCommand::FpnAcquisition},
+      {kIdManualDetectExec, PolledCommand::ManualDetect}};
+  for (auto [id, command] : polled) {
+    onClick(id, [this, show, command = command] {
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+      const PollResult result = RunPolledCommand(command, SteadyTicks, [] {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      });
+      if (result.redGain) SetSlider(kSliderRedGain, *result.redGain);
+      if (result.blueGain) SetSlider(kSliderBlueGain, *result.blueGain);
+      QApplication::restoreOverrideCursor();
+      if (result.message) show({result.message, CommandIcon::Warning});
+    });
+  }
+
+  const std::pair<int, HeadRecord> saves[] = {{kIdSaveUseCount, HeadRecord::UseCount},
+                                              {kIdSaveUseCountLimit, HeadRecord::UseCountLimit},
+                                              {kIdSaveGains, HeadRecord::WhiteBalanceGains},
+                                              {kIdSaveImageFineAdj, HeadRecord::ImageFineAdj}};
+  for (auto [id, record] : saves) {
+    onClick(id, [this, show, record = record] {
+      const auto& sliders = state_.sliders;
+      const ShownRecords shown{sliders[kSliderCisUsageCount], sliders[kSliderCisUpperLimit],
+                               sliders[kSliderRedGain], sliders[kSliderBlueGain],
+                               sliders[kSliderImageFineAdj]};
+      show({SaveHeadRecord(record, shown), CommandIcon::None});
+    });
+  }
+
+  auto* serial = Widget<QLineEdit>(Widgets(), kIdSerialEdit);
+  for (auto [id, initialise] :
+       {std::pair{kIdWriteSerialNo, false}, std::pair{kIdWriteSerialNoInit, true}}) {
+    onClick(id, [serial, prompts, initialise = initialise] {
+      WriteSerialNo(serial ? serial->text().toLatin1().toStdString() : std::string(), initialise,
+                    prompts);
+    });
+  }
+  onClick(kIdReadSerialNo, [serial, prompts] {
+    const std::optional<std::string> text = ReadSerialNo(prompts);
+    if (text && serial) serial->setText(QString::fromLatin1(text->data(), qsizetype(text->size())));
+  });
 }
 
 }  // namespace picture

@@ -52,6 +52,8 @@ class PicturePage : public shell::LivePage, public PageView {
  private:
   void BuildGroups();
   void BuildBottomRow();
+  // The buttons that run a command on the unit or the head EEPROM.
+  void BindCommands();
   void SetTypeTexts(int cisType);
   void FillList(int j, int cisType);
   // Stores v, moves the slider without notifying and writes the value text; mirror: also the
