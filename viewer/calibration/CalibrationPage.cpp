@@ -16,10 +16,16 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
+#include <string>
+#include <utility>
 
 #include "QEL_API.h"
+#include "viewer/calibration/CalibrationCommands.h"
 #include "viewer/picture/PageView.h"
+#include "viewer/shell/Hooks.h"
 #include "viewer/shell/MainWindow.h"
+#include "viewer/shell/Operator.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
 
@@ -33,6 +39,8 @@ constexpr int kIdFramesLabel = 9608;
 constexpr int kIdFramesEdit = 9606;
 constexpr int kIdFramesUpDown = 9605;
 constexpr int kIdProgress = 9609;
+constexpr int kIdSaveAsCsv = 9603;
+constexpr int kIdDefectList = 2001;
 
 QStringList ToQt(picture::Texts texts) {
   QStringList out;
@@ -87,6 +95,7 @@ CalibrationPage::CalibrationPage(QWidget* parent)
   if (auto* display = Widget<QCheckBox>(Widgets(), kIdDisplayCheck)) {
     display->setChecked(shell::View().showDefectOverlay.load());
   }
+  BindTools();
   RefreshForHeadType();
   shell::View().calibrationReady = true;
 }
@@ -100,7 +109,7 @@ void CalibrationPage::BuildBottomRow() {
   save->hide();
   Widgets()[3006] = save;
   row->addSpacing(20);
-  row->addWidget(ForwardingButton(9603, "Save as CSV", shell::kCmdSaveCsv));
+  row->addWidget(ForwardingButton(kIdSaveAsCsv, "Save as CSV", shell::kCmdSaveCsv));
 
   auto* label = new QLabel(QStringLiteral("num of frames :"), this);
   label->setObjectName(QString::number(kIdFramesLabel));
@@ -211,7 +220,9 @@ void CalibrationPage::Activate() {
     GroupSelector()->setCurrentIndex(selectedGroup_);
   }
   if (auto* window = shell::TheShell().mainWindow.data()) {
-    if (QAction* csv = window->MenuAction(shell::kCmdSaveCsv)) csv->setEnabled(true);
+    if (QAction* csv = window->MenuAction(shell::kCmdSaveCsv)) {
+      csv->setEnabled(!shell::InstalledHooks().calibration->CsvExportActive());
+    }
   }
   if (auto* progress = Widget<QLabel>(Widgets(), kIdProgress)) progress->clear();
 }
@@ -235,6 +246,7 @@ void CalibrationPage::RefreshForHeadType() {
   }
   SetTrackbar(kTrackbarExcludedArea, 0);
   shell::View().excludedArea = 0;
+  ShowDefectOutcome({{}, TheCalibrationCommands().Defects().Reset(combos_[kComboDefectType])});
   if (wideLayout_) {
     GroupSelector()->setEnabled(false);
     GroupSelector()->hide();
@@ -334,6 +346,76 @@ void CalibrationPage::ResetCalibrationDefaults(bool all) {
   }
   for (int k = 0; k < kComboCount; ++k) SelectCombo(k, 0);
   for (const picture::DeviceFunction& call : kComboResetCalls) picture::SetDevice(call, 0);
+}
+
+// Tools binding: the gamma and defect pixel buttons run their tools with the page's settings and
+// show the outcome; the CSV run's controls follow the run.
+
+void CalibrationPage::BindTools() {
+  auto bind = [this](int id, std::function<void()> run) {
+    if (auto* button = Widget<QPushButton>(Widgets(), id)) {
+      connect(button, &QPushButton::clicked, this, std::move(run));
+    }
+  };
+  using GammaButton = void (GammaCommands::*)(shell::Operator&, QWidget*);
+  const std::pair<int, GammaButton> gammaButtons[] = {{3007, &GammaCommands::Upload},
+                                                      {3008, &GammaCommands::Download},
+                                                      {3009, &GammaCommands::Save},
+                                                      {3010, &GammaCommands::Clear}};
+  for (const auto& [id, run] : gammaButtons) {
+    bind(id, [this, run] {
+      if (shell::Operator* op = shell::TheShell().op) {
+        (TheCalibrationCommands().Gamma().*run)(*op, this);
+      }
+    });
+  }
+
+  bind(3013, [this] {
+    ShowDefectOutcome(
+        TheCalibrationCommands().Defects().Detect(CurrentScan(), shell::View().cisType.load()));
+  });
+  using DefectButton = DefectTool::Outcome (*)(DefectTool&, int type);
+  const std::pair<int, DefectButton> defectButtons[] = {
+      {3014, [](DefectTool& tool, int type) { return tool.Upload(type); }},
+      {3015, [](DefectTool& tool, int type) { return tool.Download(type); }},
+      {3016, [](DefectTool& tool, int type) { return tool.Save(type); }},
+      {3017, [](DefectTool& tool, int type) { return tool.Clear(type); }}};
+  for (const auto& [id, run] : defectButtons) {
+    bind(id, [this, run] {
+      ShowDefectOutcome(run(TheCalibrationCommands().Defects(), combos_[kComboDefectType]));
+    });
+  }
+}
+
+DefectScan CalibrationPage::CurrentScan() const {
+  return {trackbars_[kTrackbarThreshold], combos_[kComboDefectType],
+          trackbars_[kTrackbarExcludedArea]};
+}
+
+void CalibrationPage::ShowDefectOutcome(const DefectTool::Outcome& outcome) {
+  if (outcome.list) {
+    if (auto* list = Widget<QPlainTextEdit>(Widgets(), kIdDefectList)) {
+      list->setPlainText(QString::fromStdString(*outcome.list));
+    }
+  }
+  shell::Operator* op = shell::TheShell().op;
+  if (op == nullptr) return;
+  for (const std::string& message : outcome.messages) ShowInfo(*op, this, message);
+}
+
+void CalibrationPage::SetCsvRunning(bool running) {
+  for (int id : {kIdSaveAsCsv, kIdFramesEdit, kIdFramesUpDown}) {
+    if (QWidget* widget = Widgets()[id]) widget->setEnabled(!running);
+  }
+  if (auto* window = shell::TheShell().mainWindow.data()) {
+    if (QAction* csv = window->MenuAction(shell::kCmdSaveCsv)) {
+      csv->setEnabled(!running && shell::View().displayTarget.load() == shell::kCalibrationPage);
+    }
+  }
+}
+
+void CalibrationPage::ShowCsvProgress(const QString& text) {
+  if (auto* progress = Widget<QLabel>(Widgets(), kIdProgress)) progress->setText(text);
 }
 
 }  // namespace calibration

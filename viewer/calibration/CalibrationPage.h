@@ -5,6 +5,7 @@
 #include <array>
 
 #include "viewer/calibration/CalibrationControls.h"
+#include "viewer/calibration/CalibrationTools.h"
 #include "viewer/shell/LivePage.h"
 
 class QGroupBox;
@@ -38,7 +39,19 @@ class CalibrationPage : public shell::LivePage {
   int Trackbar(int k) const { return trackbars_[k]; }
   int ComboPosition(int k) const { return combos_[k]; }
 
+  // Tools binding. A CSV run started or ended: "Save as CSV", the frame field and its arrows
+  // are off while it runs; so is the menu item, which is on otherwise only while this page is
+  // shown.
+  void SetCsvRunning(bool running);
+  // The CSV run's progress label.
+  void ShowCsvProgress(const QString& text);
+
  private:
+  // Tools binding: the gamma and defect pixel buttons.
+  void BindTools();
+  void ShowDefectOutcome(const DefectTool::Outcome& outcome);
+  DefectScan CurrentScan() const;
+
   void BuildGroups();
   void BuildBottomRow();
   void SetTypeTexts(int cisType);

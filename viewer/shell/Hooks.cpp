@@ -9,13 +9,18 @@ PlaybackHooks defaultPlayback;
 RecordingHooks defaultRecording;
 FrameHooks defaultFrames;
 CommandHooks defaultCommands;
+CalibrationHooks defaultCalibration;
 
 }  // namespace
 
 Hooks& InstalledHooks() {
-  static Hooks hooks{&defaultRefresh, &defaultPlayback, &defaultRecording, &defaultFrames,
-                     &defaultCommands};
+  static Hooks hooks{&defaultRefresh, &defaultPlayback, &defaultRecording,
+                     &defaultFrames,  &defaultCommands, &defaultCalibration};
   return hooks;
+}
+
+void CommandHooks::SaveAsCsvCommand() {
+  InstalledHooks().calibration->SaveAsCsvCommand();
 }
 
 void InstallHooks(const Hooks& hooks) {
@@ -25,6 +30,7 @@ void InstallHooks(const Hooks& hooks) {
   h.recording = hooks.recording ? hooks.recording : &defaultRecording;
   h.frames = hooks.frames ? hooks.frames : &defaultFrames;
   h.commands = hooks.commands ? hooks.commands : &defaultCommands;
+  h.calibration = hooks.calibration ? hooks.calibration : &defaultCalibration;
 }
 
 }  // namespace shell

@@ -62,11 +62,23 @@ class CommandHooks {
  public:
   virtual ~CommandHooks() = default;
   virtual void StillCaptureCommand() {}
-  virtual void SaveAsCsvCommand() {}
+  // Hands the command to the installed CalibrationHooks, which own the CSV run.
+  virtual void SaveAsCsvCommand();
   virtual void LoadSettingsFile() {}
   virtual void SaveSettingsFile() {}
   // EEPROM parameter commands 40013..40018.
   virtual void EepromCommand(int /*id*/) {}
+};
+
+// The Calibration page's frame CSV run as the menu and the Picture page see it. GUI thread.
+class CalibrationHooks {
+ public:
+  virtual ~CalibrationHooks() = default;
+  // Menu 40010, called only after the dispatcher found a camera connected.
+  virtual void SaveAsCsvCommand() {}
+  // The Picture page was shown: a running CSV run ends, with a notice to the operator.
+  virtual void AbortCsvExport() {}
+  virtual bool CsvExportActive() const { return false; }
 };
 
 // The installed implementations; never null.
@@ -76,9 +88,11 @@ struct Hooks {
   RecordingHooks* recording;
   FrameHooks* frames;
   CommandHooks* commands;
+  CalibrationHooks* calibration;
 };
 
-// Installed before start-up; a null member keeps the default.
+// Installed before start-up; a null member keeps the default. A subsystem may also set its own
+// members of InstalledHooks() alone.
 Hooks& InstalledHooks();
 void InstallHooks(const Hooks& hooks);
 

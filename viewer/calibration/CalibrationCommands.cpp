@@ -1,0 +1,193 @@
+// The Calibration page's tools on the shell's seams and the gamma buttons' dialogs.
+#include "viewer/calibration/CalibrationCommands.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <cstdio>
+#include <ctime>
+
+#include "viewer/calibration/CalibrationPage.h"
+#include "viewer/calibration/GammaTable.h"
+#include "viewer/live/Render.h"
+#include "viewer/shell/GuiCall.h"
+#include "viewer/shell/MainWindow.h"
+#include "viewer/shell/Operator.h"
+#include "viewer/shell/Shell.h"
+#include "viewer/shell/ViewState.h"
+
+namespace calibration {
+namespace {
+
+// The wait cursor for the length of a scope, whichever way it is left.
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+std::string FilePath(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+// A dialog opens in the folder of the file chosen last, or in the current one.
+QString FolderOf(const QString& path) {
+  return path.isEmpty() ? QStringLiteral(".") : QFileInfo(path).absolutePath();
+}
+
+CalibrationPage* Page() {
+  return dynamic_cast<CalibrationPage*>(shell::TheShell().pages[shell::kCalibrationPage].data());
+}
+
+}  // namespace
+
+void ShowInfo(shell::Operator& op, QWidget* owner, const std::string& text) {
+  op.Message(owner, QStringLiteral("info"), QString::fromStdString(text), shell::PromptIcon::None);
+}
+
+std::string ProposedCsvName(int cisType, bool showBoundaryPixels) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  const int side = live::CaptureSide(cisType, showBoundaryPixels);
+  char name[96];
+  std::snprintf(name, sizeof name, "%s_%dx%d_%04d%02d%02d_%02d%02d%02d.csv",
+                cisType == 0 ? "40K" : "160K", side, side, local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return name;
+}
+
+void GammaCommands::Upload(shell::Operator& op, QWidget* owner) {
+  shell::FileRequest request;
+  request.owner = owner;
+  request.title = QStringLiteral("Open");
+  request.directory = FolderOf(uploadPath_);
+  const QString path = op.OpenFile(request);
+  if (path.isEmpty()) return ShowInfo(op, owner, "Gamma upload cancel");
+  uploadPath_ = path;
+  std::string message;
+  {
+    const WaitCursor wait;
+    message = UploadGammaCsv(FilePath(path));
+  }
+  ShowInfo(op, owner, message);
+}
+
+void GammaCommands::Download(shell::Operator& op, QWidget* owner) {
+  shell::FileRequest request;
+  request.owner = owner;
+  request.title = QStringLiteral("Save As");
+  request.directory = FolderOf(downloadPath_);
+  request.proposedName = downloadPath_.isEmpty() ? QString() : QFileInfo(downloadPath_).fileName();
+  const QString path = op.SaveFile(request);
+  if (path.isEmpty()) return ShowInfo(op, owner, "Gamma download cancel");
+  downloadPath_ = path;
+  std::string message;
+  {
+    const WaitCursor wait;
+    message = DownloadGammaCsv(FilePath(path));
+  }
+  ShowInfo(op, owner, message);
+}
+
+void GammaCommands::Save(shell::Operator& op, QWidget* owner) {
+  std::string message;
+  {
+    const WaitCursor wait;
+    message = SaveGammaTablesToUnitEeprom();
+  }
+  ShowInfo(op, owner, message);
+}
+
+void GammaCommands::Clear(shell::Operator& op, QWidget* owner) {
+  std::string message;
+  {
+    const WaitCursor wait;
+    message = ClearGammaTables();
+  }
+  ShowInfo(op, owner, message);
+}
+
+void GammaCommands::Forget() {
+  uploadPath_.clear();
+  downloadPath_.clear();
+}
+
+void CalibrationCommands::DrawDefectOverlay(uint8_t* display, int cisType, int zoom) {
+  const shell::ViewState& view = shell::View();
+  if (!view.showDefectOverlay.load()) return;
+  const DefectTable table = defects_.Snapshot();
+  live::DrawDefectOverlay(display, cisType, zoom, view.excludedArea.load(), table.data());
+}
+
+void CalibrationCommands::CsvExportStep(const uint8_t* frame, uint32_t length, int cisType) {
+  const shell::ViewState& view = shell::View();
+  const std::optional<CsvRun::Report> report =
+      csv_.Step(frame, length, cisType, view.showBoundaryPixels.load(), view.rawView.load());
+  if (report) shell::PostToGui([this, r = *report] { ShowCsvStep(r); });
+}
+
+void CalibrationCommands::ShowCsvStep(const CsvRun::Report& report) {
+  CalibrationPage* page = Page();
+  if (page == nullptr || !csv_.Current(report.run)) return;
+  page->ShowCsvProgress(QString::number(report.step.progress));
+  if (!report.step.finished) return;
+  page->SetCsvRunning(false);
+  page->ShowCsvProgress(QString::fromLatin1(report.step.failed ? kCsvErrorText : kCsvCompleteText));
+}
+
+void CalibrationCommands::SaveAsCsvCommand() {
+  shell::Shell& shell = shell::TheShell();
+  if (shell.op == nullptr) return;
+  const shell::ViewState& view = shell::View();
+  shell::FileRequest request;
+  request.owner = shell.mainWindow.data();
+  request.title = QStringLiteral("Save File");
+  request.filter = QStringLiteral("CSV File (*.csv)");
+  request.defaultSuffix = QStringLiteral("csv");
+  request.proposedName =
+      QString::fromStdString(ProposedCsvName(view.cisType.load(), view.showBoundaryPixels.load()));
+  const QString path = shell.op->SaveFile(request);
+  if (path.isEmpty()) return;
+  CalibrationPage* page = Page();
+  csv_.Start(FilePath(path), page != nullptr ? page->FrameCount() : kMinFrames);
+  if (page != nullptr) page->SetCsvRunning(true);
+}
+
+void CalibrationCommands::AbortCsvExport() {
+  if (!csv_.Abort()) return;
+  shell::Shell& shell = shell::TheShell();
+  if (CalibrationPage* page = Page()) page->SetCsvRunning(false);
+  if (shell.op != nullptr) {
+    shell.op->Message(shell.pages[shell::kPicturePage].data(), QStringLiteral("info"),
+                      QStringLiteral("CSV File Save Aborted."), shell::PromptIcon::Warning);
+  }
+}
+
+void CalibrationCommands::Reset() {
+  csv_.Abort();
+  defects_.Reset(kDefectDark);
+  gamma_.Forget();
+}
+
+CalibrationCommands& TheCalibrationCommands() {
+  static CalibrationCommands commands;
+  return commands;
+}
+
+void InstallCalibrationHooks() {
+  CalibrationCommands& commands = TheCalibrationCommands();
+  commands.Reset();
+  shell::Hooks& hooks = shell::InstalledHooks();
+  hooks.frames = &commands;
+  hooks.calibration = &commands;
+}
+
+}  // namespace calibration

@@ -1,0 +1,75 @@
+// The Calibration page's tools joined to the shell: the "Save as CSV" command, its run on the
+// display thread and its abort, the defect pixel overlay, and the gamma buttons with their
+// dialogs.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <string>
+
+#include "viewer/calibration/CalibrationTools.h"
+#include "viewer/shell/Hooks.h"
+
+class QWidget;
+
+namespace shell {
+class Operator;
+}
+
+namespace calibration {
+
+// The proposed CSV base name: head type, capture size, local date and time, ".csv".
+std::string ProposedCsvName(int cisType, bool showBoundaryPixels);
+
+// A page tool's box: caption "info", an OK button and no icon.
+void ShowInfo(shell::Operator& op, QWidget* owner, const std::string& text);
+
+// The gamma group's buttons. GUI thread. Upload and download remember the file chosen last for
+// their next dialog; every transfer runs under the wait cursor and ends with its message.
+class GammaCommands {
+ public:
+  void Upload(shell::Operator& op, QWidget* owner);
+  void Download(shell::Operator& op, QWidget* owner);
+  void Save(shell::Operator& op, QWidget* owner);
+  void Clear(shell::Operator& op, QWidget* owner);
+  // No remembered files, as at start-up.
+  void Forget();
+
+ private:
+  QString uploadPath_;
+  QString downloadPath_;
+};
+
+class CalibrationCommands : public shell::FrameHooks, public shell::CalibrationHooks {
+ public:
+  // Display thread.
+  void DrawDefectOverlay(uint8_t* display, int cisType, int zoom) override;
+  void CsvExportStep(const uint8_t* frame, uint32_t length, int cisType) override;
+
+  // GUI thread.
+  void SaveAsCsvCommand() override;
+  void AbortCsvExport() override;
+  bool CsvExportActive() const override { return csv_.Active(); }
+
+  DefectTool& Defects() { return defects_; }
+  GammaCommands& Gamma() { return gamma_; }
+
+  // Start-up state: no run, a cleared table, no remembered gamma files.
+  void Reset();
+
+ private:
+  // GUI thread: a step the display thread reported.
+  void ShowCsvStep(const CsvRun::Report& report);
+
+  CsvRun csv_;
+  DefectTool defects_;
+  GammaCommands gamma_;
+};
+
+// The program's tools.
+CalibrationCommands& TheCalibrationCommands();
+// Resets the tools and installs them as the shell's frame and calibration hooks; called at
+// start-up before the pages exist.
+void InstallCalibrationHooks();
+
+}  // namespace calibration
