@@ -2,6 +2,10 @@
 // sparse for files of gigabytes), and running ffprobe/ffmpeg as independent readers.
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -129,6 +133,29 @@ class SparseSink : public capture::FileSink {
  private:
   std::shared_ptr<SparseFile> file_;
   uint64_t position_ = 0;
+};
+
+// A disk that fills up for real files: while it lives, no file of this process grows beyond
+// `bytes`; writes past it fail (EFBIG) instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    rlimit limit = previous_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous_);
+    signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit previous_{};
+  void (*previousHandler_)(int) = nullptr;
 };
 
 // Runs a shell command and returns what it printed; exitCode gets its status.

@@ -61,12 +61,9 @@ bool WriteBmp24(const std::string& path, const uint8_t* bitmap, int side) {
   if (file == nullptr) return false;
   const std::vector<uint8_t> header = BmpHeader(side, side);
   const size_t pixels = size_t(live::CaptureRowBytes(side)) * size_t(side);
-  bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
+  const bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
             std::fwrite(bitmap, 1, pixels, file) == pixels;
-  ok = std::fclose(file) == 0 && ok;
-  // A partial picture is worse than none: the operator is told and tries again.
-  if (!ok) std::remove(path.c_str());
-  return ok;
+  return std::fclose(file) == 0 && ok;
 }
 
 bool SaveStill(const uint8_t* frame, int cisType, bool rawView, bool showBoundaryPixels,

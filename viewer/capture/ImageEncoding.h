@@ -29,7 +29,7 @@ std::string MakeCaptureFileName(int cisType, int side);
 std::vector<uint8_t> BmpHeader(int width, int height);
 
 // Writes a side x side capture bitmap as a BMP file; false when the file could not be written
-// completely (nothing is left behind then).
+// completely.
 bool WriteBmp24(const std::string& path, const uint8_t* bitmap, int side);
 
 // Converts a checked frame the way the live view does (monochrome for raw data, the boundary
