@@ -130,7 +130,7 @@ TEST(StillBmp, TheFileIsTheCaptureConversionBehindA54ByteHeader) {
 }
 
 TEST(StillBmp, AnIndependentDecoderSeesThePictureTopRowFirst) {
-  if (!capture_test::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  ASSERT_TRUE(capture_test::HaveFfmpeg()) << "ffprobe and ffmpeg come with scripts/install-deps";
   const TempDir dir;
   for (int cisType : {0, 1}) {
     for (bool boundary : {false, true}) {

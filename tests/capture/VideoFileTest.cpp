@@ -80,7 +80,7 @@ TEST(VideoFile, AFileThatCannotBeCreatedIsNotOpen) {
 
 // A recording of 12 frames in 401 ms (measured rate 29.92) read back by ffprobe and ffmpeg.
 TEST(VideoFile, AnIndependentReaderSeesEveryFrameAtTheMeasuredRate) {
-  if (!capture_test::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  ASSERT_TRUE(capture_test::HaveFfmpeg()) << "ffprobe and ffmpeg come with scripts/install-deps";
   constexpr int kFrames = 12;
   for (int side : {200, 202, 404}) {
     SCOPED_TRACE(side);

@@ -80,20 +80,22 @@ AviWriter::~AviWriter() {
   Close();
 }
 
-int AviWriter::Open(const std::string& path) {
+int AviWriter::Open(const std::string& path, SegmentLimits limits) {
   std::unique_ptr<FileSink> sink = OpenFileSink(path);
   if (!sink) {
     Close();
     return kNotOpen;
   }
-  return Open(std::move(sink));
+  return Open(std::move(sink), limits);
 }
 
-int AviWriter::Open(std::unique_ptr<FileSink> sink) {
+int AviWriter::Open(std::unique_ptr<FileSink> sink, SegmentLimits limits) {
   Close();
   if (!sink) return kNotOpen;
   sink_ = std::move(sink);
-  chunkSizes_.assign(avi::kMaxSegmentFrames, 0);
+  limits_.frames = std::clamp(limits.frames, 1, avi::kMaxSegmentFrames);
+  limits_.bytes = std::min(limits.bytes, avi::kMaxSegmentBytes);
+  chunkSizes_.assign(size_t(limits_.frames), 0);
   maxChunkSize_ = 0;
   segmentFrames_ = 0;
   totalFrames_ = 0;
@@ -220,8 +222,7 @@ int AviWriter::SetFrameRate(uint32_t rate, uint32_t scale) {
 int AviWriter::AddFrame(uint32_t length, const void* data) {
   if (!sink_) return kNotOpen;
   if (segmentsDone_ >= maxSegments_) return kFull;
-  if (position_ - riffDataPos_ > avi::kMaxSegmentBytes ||
-      segmentFrames_ >= avi::kMaxSegmentFrames) {
+  if (position_ - riffDataPos_ > limits_.bytes || segmentFrames_ >= limits_.frames) {
     FinishSegment();
     if (segmentsDone_ >= maxSegments_) return kFull;
   }

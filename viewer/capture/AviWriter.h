@@ -59,6 +59,13 @@ constexpr int kMaxSegmentFrames = 65536;
 constexpr uint64_t kMaxSegmentBytes = 0x7E000000;
 }  // namespace avi
 
+// Where a segment, and with one segment the file, ends. Lower limits let a test reach the end
+// of a file without writing gigabytes.
+struct SegmentLimits {
+  int frames = avi::kMaxSegmentFrames;
+  uint64_t bytes = avi::kMaxSegmentBytes;
+};
+
 class AviWriter {
  public:
   // Results: 0 success; -1 no file open; 1 the file could not be written; -2 the file is full.
@@ -74,8 +81,8 @@ class AviWriter {
 
   // Creates path and writes the header up to the movi list type. -1 when the file cannot be
   // created, 1 when the header cannot be written (no file is open then).
-  int Open(const std::string& path);
-  int Open(std::unique_ptr<FileSink> sink);
+  int Open(const std::string& path, SegmentLimits limits = {});
+  int Open(std::unique_ptr<FileSink> sink, SegmentLimits limits = {});
 
   int SetFrameSize(uint32_t width, uint32_t height);
   // Frames per second as rate / scale.
@@ -99,6 +106,7 @@ class AviWriter {
   bool FinishSegment();
 
   std::unique_ptr<FileSink> sink_;
+  SegmentLimits limits_;
   std::vector<uint32_t> chunkSizes_;  // padded size of every chunk of the current segment
   uint32_t maxChunkSize_ = 0;
   int segmentFrames_ = 0;

@@ -62,7 +62,7 @@ bool WriteBmp24(const std::string& path, const uint8_t* bitmap, int side) {
   const std::vector<uint8_t> header = BmpHeader(side, side);
   const size_t pixels = size_t(live::CaptureRowBytes(side)) * size_t(side);
   const bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
-            std::fwrite(bitmap, 1, pixels, file) == pixels;
+                  std::fwrite(bitmap, 1, pixels, file) == pixels;
   return std::fclose(file) == 0 && ok;
 }
 

@@ -66,10 +66,10 @@ bool Ask(const QString& text) {
 
 }  // namespace
 
-int Recorder::Open(const std::string& path, int side) {
+int Recorder::Open(const std::string& path, int side, SegmentLimits limits) {
   end_ = End::Stopped;
   closeResult_ = 0;
-  return file_.Open(path, side, NowMs());
+  return file_.Open(path, side, NowMs(), limits);
 }
 
 void Recorder::Body() {
@@ -134,7 +134,7 @@ bool VideoCapture::StartRecording() {
 
   path_ = path;
   if (!shell.captureBitmap.Exists() ||
-      recorder_.Open(QFile::encodeName(path).toStdString(), side) != AviWriter::kOk) {
+      recorder_.Open(QFile::encodeName(path).toStdString(), side, limits_) != AviWriter::kOk) {
     ShowMessage(QStringLiteral("Video Capture : Cannot Create File!\n") + path,
                 PromptIcon::Warning);
     return false;

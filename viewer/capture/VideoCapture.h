@@ -24,7 +24,7 @@ class Recorder : public shell::WorkerThread {
   ~Recorder() { Finish(); }
 
   // Before Start: the file, opened for side x side frames. The writer's result (0 success).
-  int Open(const std::string& path, int side);
+  int Open(const std::string& path, int side, SegmentLimits limits);
 
   // Once the thread has ended: why, the result of closing the file, and the file itself.
   End Ended() const { return end_; }
@@ -58,6 +58,9 @@ class VideoCapture : public shell::RecordingHooks {
   // Ends the recorder; on return the file is complete and closed. Returns at once when idle.
   void StopRecording();
 
+  // Where the files of the next recordings end (tests lower them).
+  void SetFileLimits(SegmentLimits limits) { limits_ = limits; }
+
   int RecordSeconds() const { return recordSeconds_; }
   const Recorder& LastRecorder() const { return recorder_; }
 
@@ -74,6 +77,7 @@ class VideoCapture : public shell::RecordingHooks {
   std::unique_ptr<QTimer> timer_;
   int recordSeconds_ = 0;
   QString path_;
+  SegmentLimits limits_;
 };
 
 }  // namespace capture

@@ -10,13 +10,13 @@ std::optional<uint32_t> MeasuredRate(int frames, int64_t elapsedMs) {
   return uint32_t(rate);
 }
 
-int VideoFile::Open(const std::string& path, int side, int64_t startMs) {
+int VideoFile::Open(const std::string& path, int side, int64_t startMs, SegmentLimits limits) {
   side_ = side;
   frames_ = 0;
   encodedLength_ = 0;
   startMs_ = lastFrameMs_ = startMs;
   writtenRate_.reset();
-  const int opened = writer_.Open(path);
+  const int opened = writer_.Open(path, limits);
   if (opened != AviWriter::kOk) return opened;
   int result = writer_.SetFrameSize(uint32_t(side), uint32_t(side));
   if (result == AviWriter::kOk) result = writer_.SetFrameRate(kNominalRate, kNominalScale);

@@ -25,7 +25,7 @@ class VideoFile {
  public:
   // Creates the file for side x side frames; startMs is the time the measured rate counts from.
   // The writer's result: 0, -1 when the file cannot be created, 1 when it cannot be written.
-  int Open(const std::string& path, int side, int64_t startMs);
+  int Open(const std::string& path, int side, int64_t startMs, SegmentLimits limits = {});
   // Encodes a side x side capture bitmap taken at timeMs; false when no JPEG came out.
   bool Encode(const uint8_t* bitmap, int64_t timeMs);
   // Appends the frame encoded last: AddFrame's result (0, 1 write failed, -2 file full).
