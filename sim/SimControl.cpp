@@ -146,9 +146,11 @@ void Unit::AutoStepLocked(int offset) {
   const uint32_t base = bank * 0x80;
   const int gainMode = regs_[base + kRegGainMode];
   const int lightMode = regs_[base + kRegLightMode];
-  // Mode bit 0: automatic exposure (160K heads only); bit 1: automatic gain. Light mode 1: ALC.
-  const bool aec = (gainMode & 1) != 0 && head_ == 1;
-  const bool agc = (gainMode & 2) != 0;
+  // Gain/exposure mode: a 40K head has a fixed exposure and any non-zero mode is AGC; on a 160K
+  // head 1 is manual gain with automatic exposure and anything higher AGC with AEC.
+  // Light mode: 0 off (fixed output), 1 ALC, 2 manual level.
+  const bool aec = head_ == 1 && gainMode >= 1;
+  const bool agc = head_ == 1 ? gainMode >= 2 : gainMode != 0;
   const bool alc = lightMode == 1;
   if (!aec && !agc && !alc) return;
 

@@ -218,6 +218,7 @@ void FrameBuilder::Render(const SceneParams& p, uint64_t version, steady_clock::
   renderedAt_ = now;
   raw_ = p.dataFormat == 1;
   texture_.resize(static_cast<size_t>(s) * s);  // allocates only when the head grows
+  otherChroma_.resize(texture_.size());
   ring_.resize(geo_.n);
 
   const int flip = raw_ ? 0 : p.flip & 3;
@@ -291,10 +292,11 @@ void FrameBuilder::Render(const SceneParams& p, uint64_t version, steady_clock::
         const double B = curve(m[6] * rr + m[7] * gg + m[8] * bb + black);
         const double y = 0.299 * R + 0.587 * G + 0.114 * B;
         const bool firstOfPair = ((b + c) & 1) == 0;
-        const double chroma = firstOfPair ? 0.564 * (B - y) * kcb : 0.713 * (R - y) * kcr;
-        texture_[static_cast<size_t>(r) * s + c] =
-            Pack(static_cast<uint16_t>(Clamp12(chroma + 2048) << 4),
-                 static_cast<uint16_t>(Clamp12(y * ky) << 4));
+        const auto cb = static_cast<uint16_t>(Clamp12(0.564 * (B - y) * kcb + 2048) << 4);
+        const auto cr = static_cast<uint16_t>(Clamp12(0.713 * (R - y) * kcr + 2048) << 4);
+        const size_t at = static_cast<size_t>(r) * s + c;
+        texture_[at] = Pack(firstOfPair ? cb : cr, static_cast<uint16_t>(Clamp12(y * ky) << 4));
+        otherChroma_[at] = firstOfPair ? cr : cb;
       }
     }
     std::fill(ring_.begin(), ring_.end(), Pack(0x8000, 0x0100));
@@ -355,6 +357,17 @@ void FrameBuilder::BuildInto(uint8_t* out, int offset, bool wrongMarkers) const 
     std::memcpy(row + b * 4, src + start, static_cast<size_t>(s - start) * 4);
     std::memcpy(row + (b + s - start) * 4, src, static_cast<size_t>(start) * 4);
     std::memcpy(row + (b + s) * 4, ring_.data(), static_cast<size_t>(b) * 4);
+    if (!raw_ && (b & 1)) {
+      // With an odd ring the outer image columns share a chroma pair with a ring pixel: the
+      // ring pixel carries the image pixel's other chroma, so the pair has the image's colour.
+      const uint16_t* other = otherChroma_.data() + static_cast<size_t>(textureRow) * s;
+      const uint16_t first = other[start];
+      const uint16_t last = other[(start + s - 1) % s];
+      row[0] = static_cast<uint8_t>(first & 0xFF);
+      row[1] = static_cast<uint8_t>(first >> 8);
+      row[rowBytes - 4] = static_cast<uint8_t>(last & 0xFF);
+      row[rowBytes - 3] = static_cast<uint8_t>(last >> 8);
+    }
   }
   for (const auto& patch : patches_) {
     uint8_t* px = out + static_cast<size_t>(patch[0]) * 4;

@@ -75,11 +75,12 @@ class FrameBuilder {
   std::chrono::steady_clock::time_point renderedAt_{};
   std::chrono::steady_clock::duration renderCost_{};
   FrameGeometry geo_{};
-  bool vertical_ = false;          // the scene moves along the frame's rows after rotation
-  bool reverse_ = false;           // ... against the axis direction
-  bool raw_ = false;               // raw frames stand still
-  std::vector<uint32_t> texture_;  // S x S interior pixels, word 0 in the low half
-  std::vector<uint32_t> ring_;     // one row of boundary pixels
+  bool vertical_ = false;              // the scene moves along the frame's rows after rotation
+  bool reverse_ = false;               // ... against the axis direction
+  bool raw_ = false;                   // raw frames stand still
+  std::vector<uint32_t> texture_;      // S x S interior pixels, word 0 in the low half
+  std::vector<uint16_t> otherChroma_;  // per interior pixel the chroma word it does not carry
+  std::vector<uint32_t> ring_;         // one row of boundary pixels
   std::vector<std::array<uint32_t, 2>> patches_;  // frame pixel index, stuck value of word 1
   std::vector<uint8_t> staging_;                  // whole frame when the caller's buffer is short
 };

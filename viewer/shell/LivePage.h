@@ -35,9 +35,13 @@ class LivePage : public QWidget {
   QLabel* FrameRateText() const { return frameRate_; }
   QComboBox* ZoomList() const { return zoomList_; }
 
-  // Where the parameter groups are placed: a plain container from (830, 260) to the page's
-  // lower-right corner; children are positioned in its coordinates.
+  // Where the parameter groups are placed: a plain container from (830, 260), or below the
+  // Camera Info box when a large font made it taller, to the page's lower-right corner; children
+  // are positioned in its coordinates.
   QWidget* GroupArea() const { return groupArea_; }
+
+  // The size that shows everything placed on the page and its bottom button row.
+  QSize minimumSizeHint() const override;
 
   // Refills the zoom list for a head type and selects its first entry, without notifying.
   void FillZoomList(int cisType);
