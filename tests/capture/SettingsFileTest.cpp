@@ -96,7 +96,7 @@ class SettingsFile : public qeltest::SimFixture {
     std::vector<int> values;
     for (const capture::SettingLine& line : capture::SettingLines()) {
       int value = 0;
-      EXPECT_EQ(line.get(line.index, &value), 0) << line.key;
+      EXPECT_EQ(picture::GetDevice(line.function, &value), 0) << line.key;
       values.push_back(value);
     }
     return values;
@@ -104,7 +104,7 @@ class SettingsFile : public qeltest::SimFixture {
 
   static void SetDevice(const std::vector<int>& values) {
     const auto& lines = capture::SettingLines();
-    for (size_t i = 0; i < lines.size(); ++i) lines[i].set(lines[i].index, values[i]);
+    for (size_t i = 0; i < lines.size(); ++i) picture::SetDevice(lines[i].function, values[i]);
   }
 
   // For every parameter a value other than its present one that the unit keeps as given. The
@@ -116,8 +116,8 @@ class SettingsFile : public qeltest::SimFixture {
     for (size_t i = 2; i < lines.size(); ++i) {
       for (int candidate : {present[i] + 1, present[i] - 1}) {
         int back = 0;
-        if (lines[i].set(lines[i].index, candidate) == 0 &&
-            lines[i].get(lines[i].index, &back) == 0 && back == candidate) {
+        if (picture::SetDevice(lines[i].function, candidate) == 0 &&
+            picture::GetDevice(lines[i].function, &back) == 0 && back == candidate) {
           other[i] = candidate;
           break;
         }

@@ -5,18 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "viewer/picture/DeviceFunctions.h"
+
 namespace capture {
 
 inline constexpr char kSettingsMagic[] = "#QEL_Setting_Data_(Do_not_edit_manually)";
 constexpr int kSettingsValues = 46;
 
-// One value line: its key text, the 0-based index within its family (-1 for a single
-// parameter) and the device calls that read and write it.
+// One value line: its key text, whether the key carries the 1-based index, and the parameter
+// it reads and writes.
 struct SettingLine {
   const char* key;
-  int index;
-  int (*get)(int index, int* value);
-  int (*set)(int index, int value);
+  bool indexed;
+  picture::DeviceFunction function;
 };
 
 // The 46 lines in file order.
