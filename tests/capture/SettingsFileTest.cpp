@@ -242,9 +242,11 @@ TEST_F(SettingsFile, AFileThatIsNotACompleteSettingsFileSendsNothing) {
     SCOPED_TRACE(c.damage);
     WriteFileText(c.text);
     unit().ClearLog();
+    EXPECT_EQ(capture::LoadSettings(path_), capture::SettingsLoad::kNotSettings);
     EXPECT_EQ(capture::LoadSettingsFile(path_), -1);
     EXPECT_TRUE(OfRequest(kRegWrite).empty());
   }
+  EXPECT_EQ(capture::LoadSettings(path_ + ".missing"), capture::SettingsLoad::kUnreadable);
   EXPECT_EQ(capture::LoadSettingsFile(path_ + ".missing"), -1);
 
   // What the reader accepts: signs, other white space, anything after the 46th line.
@@ -263,7 +265,7 @@ TEST_F(SettingsFile, FailuresOnTheWayAreReportedButDoNotStopTheSequence) {
   // One setter fails: the rest still arrive.
   unit().FailControl(10, 1, kRegWrite);
   unit().ClearLog();
-  EXPECT_EQ(capture::LoadSettingsFile(path_), -1);
+  EXPECT_EQ(capture::LoadSettings(path_), capture::SettingsLoad::kSetterFailed);
   const auto writes = OfRequest(kRegWrite);
   EXPECT_EQ(writes.size(), 46u);
   EXPECT_EQ(std::count_if(writes.begin(), writes.end(), [](const auto& w) { return !w.ok; }), 1);

@@ -113,22 +113,27 @@ bool ParseSettings(const std::string& text, std::vector<int>& values) {
   return true;
 }
 
-int LoadSettingsFile(const std::string& path) {
+SettingsLoad LoadSettings(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return -1;
+  if (file == nullptr) return SettingsLoad::kUnreadable;
   std::string text(kMaxReadBytes, '\0');
   text.resize(std::fread(text.data(), 1, text.size(), file));
   const bool readError = std::ferror(file) != 0;
   std::fclose(file);
+  if (readError) return SettingsLoad::kUnreadable;
   std::vector<int> values;
-  if (readError || !ParseSettings(text, values)) return -1;
+  if (!ParseSettings(text, values)) return SettingsLoad::kNotSettings;
 
-  int result = 0;
+  SettingsLoad result = SettingsLoad::kLoaded;
   const std::vector<SettingLine>& lines = SettingLines();
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (picture::SetDevice(lines[i].function, values[i]) != 0) result = -1;
+    if (picture::SetDevice(lines[i].function, values[i]) != 0) result = SettingsLoad::kSetterFailed;
   }
   return result;
+}
+
+int LoadSettingsFile(const std::string& path) {
+  return LoadSettings(path) == SettingsLoad::kLoaded ? 0 : -1;
 }
 
 }  // namespace capture

@@ -30,9 +30,17 @@ std::string SettingText(const SettingLine& line, int value);
 // a getter failed (every line is written all the same), else 0.
 int SaveSettingsFile(const std::string& path);
 
+enum class SettingsLoad {
+  kLoaded,
+  kUnreadable,    // the file cannot be opened or read; nothing sent
+  kNotSettings,   // no magic line, or not 46 values with their keys; nothing sent
+  kSetterFailed,  // every value was sent, at least one setter failed
+};
+
 // Reads the 46 values first and sends them only when the file holds the magic line and all of
-// them; then calls every setter in file order. -1 when the file cannot be read, is not a
-// settings file, is short or damaged (nothing sent), or when a setter failed; else 0.
+// them; then calls every setter in file order.
+SettingsLoad LoadSettings(const std::string& path);
+// The same as 0 (loaded) or -1.
 int LoadSettingsFile(const std::string& path);
 
 // The values of a settings file's text, or false when it is not a complete settings file.
