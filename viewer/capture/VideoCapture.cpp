@@ -69,6 +69,7 @@ bool Ask(const QString& text) {
 int Recorder::Open(const std::string& path, int side, SegmentLimits limits) {
   end_ = End::Stopped;
   closeResult_ = 0;
+  framesWritten_ = 0;
   return file_.Open(path, side, NowMs(), limits);
 }
 
@@ -85,7 +86,10 @@ void Recorder::Body() {
     hand.Release();
     if (!encoded) continue;
     const int result = file_.Append();
-    if (result == AviWriter::kOk) continue;
+    if (result == AviWriter::kOk) {
+      framesWritten_ = file_.Frames();
+      continue;
+    }
     end_ = result == AviWriter::kFull ? End::FileFull : End::WriteFailed;
     break;
   }

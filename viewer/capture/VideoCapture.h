@@ -26,6 +26,9 @@ class Recorder : public shell::WorkerThread {
   // Before Start: the file, opened for side x side frames. The writer's result (0 success).
   int Open(const std::string& path, int side, SegmentLimits limits);
 
+  // Frames in the file so far; read from any thread.
+  int FramesWritten() const { return framesWritten_.load(); }
+
   // Once the thread has ended: why, the result of closing the file, and the file itself.
   End Ended() const { return end_; }
   int CloseResult() const { return closeResult_; }
@@ -38,6 +41,7 @@ class Recorder : public shell::WorkerThread {
   void Body() override;
 
   VideoFile file_;
+  std::atomic<int> framesWritten_{0};
   End end_ = End::Stopped;
   int closeResult_ = 0;
 };
