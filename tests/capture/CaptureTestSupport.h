@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "viewer/capture/AviWriter.h"
+#include "viewer/live/Render.h"
 
 namespace capture_test {
 
@@ -35,6 +36,21 @@ inline uint64_t U64(const Bytes& b, uint64_t at) {
 }
 inline std::string Text(const Bytes& b, uint64_t at, size_t n) {
   return std::string(b.begin() + std::ptrdiff_t(at), b.begin() + std::ptrdiff_t(at + n));
+}
+
+// A side x side capture bitmap of one colour (blue, green, red), its row padding left zero.
+inline Bytes UniformBitmap(int side, uint8_t b, uint8_t g, uint8_t r) {
+  const int row = live::CaptureRowBytes(side);
+  Bytes bitmap(size_t(row) * side, 0);
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      uint8_t* p = bitmap.data() + size_t(y) * row + size_t(x) * 3;
+      p[0] = b;
+      p[1] = g;
+      p[2] = r;
+    }
+  }
+  return bitmap;
 }
 
 inline Bytes ReadFile(const std::string& path) {

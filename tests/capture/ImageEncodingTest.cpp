@@ -16,6 +16,7 @@ namespace {
 using capture_test::Bytes;
 using capture_test::U16;
 using capture_test::U32;
+using capture_test::UniformBitmap;
 
 class TempDir {
  public:
@@ -35,21 +36,6 @@ Bytes RandomFrame(int cisType, uint32_t seed) {
   std::mt19937 rng(seed);
   for (auto& byte : frame) byte = uint8_t(rng());
   return frame;
-}
-
-// A side x side capture bitmap of one colour (blue, green, red), its row padding left zero.
-Bytes UniformBitmap(int side, uint8_t b, uint8_t g, uint8_t r) {
-  const int row = live::CaptureRowBytes(side);
-  Bytes bitmap(size_t(row) * side, 0);
-  for (int y = 0; y < side; ++y) {
-    for (int x = 0; x < side; ++x) {
-      uint8_t* p = bitmap.data() + size_t(y) * row + size_t(x) * 3;
-      p[0] = b;
-      p[1] = g;
-      p[2] = r;
-    }
-  }
-  return bitmap;
 }
 
 TEST(CaptureFileName, HeadTypeSizeAndLocalTime) {

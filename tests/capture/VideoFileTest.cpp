@@ -14,25 +14,12 @@ namespace {
 
 using capture_test::Bytes;
 using capture_test::U32;
+using capture_test::UniformBitmap;
 
 std::string TempPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() /
           (name + "-" + std::to_string(::getpid()) + ".avi"))
       .string();
-}
-
-Bytes UniformBitmap(int side, uint8_t b, uint8_t g, uint8_t r) {
-  const int row = live::CaptureRowBytes(side);
-  Bytes bitmap(size_t(row) * side, 0);
-  for (int y = 0; y < side; ++y) {
-    for (int x = 0; x < side; ++x) {
-      uint8_t* p = bitmap.data() + size_t(y) * row + size_t(x) * 3;
-      p[0] = b;
-      p[1] = g;
-      p[2] = r;
-    }
-  }
-  return bitmap;
 }
 
 // Frame i of a test recording: a colour of its own.

@@ -84,6 +84,25 @@ class CaptureGui : public testing_support::ViewerTest {
 
   bool Recording() const { return capture::TheVideoCapture().Recording(); }
 
+  // A file dialog as the operator saw it; without a name pattern it proposes no name.
+  static void ExpectFileDialog(const testing_support::ScriptedOperator::Call& call, Kind kind,
+                               const char* title, const char* filter, const char* suffix,
+                               QWidget* owner, const char* namePattern) {
+    const shell::FileRequest& request = call.request;
+    EXPECT_EQ(call.kind, kind);
+    EXPECT_EQ(request.title, title);
+    EXPECT_EQ(request.filter, filter);
+    EXPECT_EQ(request.defaultSuffix, suffix);
+    EXPECT_EQ(request.directory, ".");
+    EXPECT_EQ(request.owner, owner);
+    if (namePattern == nullptr) {
+      EXPECT_TRUE(request.proposedName.isEmpty());
+    } else {
+      EXPECT_TRUE(QRegularExpression(namePattern).match(request.proposedName).hasMatch())
+          << request.proposedName.toStdString();
+    }
+  }
+
   void ExpectIdleControls() {
     EXPECT_FALSE(Recording());
     EXPECT_EQ(Item(shell::kCmdVideoCapture)->text(), "Start Video Capture");
@@ -186,15 +205,8 @@ TEST_F(CaptureGui, StillCaptureProposesANameAndSavesTheNextFrame) {
     op_.files = {path};
     Window()->Dispatch(shell::kCmdStillCapture);
     ASSERT_EQ(op_.calls.size(), 1u);
-    const shell::FileRequest& request = op_.calls[0].request;
-    EXPECT_EQ(op_.calls[0].kind, Kind::SaveFile);
-    EXPECT_EQ(request.title, "Save File");
-    EXPECT_EQ(request.filter, "BMP File (*.bmp)");
-    EXPECT_EQ(request.defaultSuffix, "bmp");
-    EXPECT_EQ(request.directory, ".");
-    EXPECT_EQ(request.owner, Page(kPicturePage));
-    EXPECT_TRUE(QRegularExpression(c.name).match(request.proposedName).hasMatch())
-        << request.proposedName.toStdString();
+    ExpectFileDialog(op_.calls[0], Kind::SaveFile, "Save File", "BMP File (*.bmp)", "bmp",
+                     Page(kPicturePage), c.name);
 
     const qint64 size = 54 + qint64(c.rowBytes) * c.side;
     ASSERT_TRUE(WaitFor([&] { return QFileInfo(path).size() == size; }, 2000));
@@ -241,17 +253,8 @@ TEST_F(CaptureGui, VideoCaptureRecordsWithItsControlsUntilStopped) {
   EXPECT_EQ(op_.calls[0].caption, "Message");
   EXPECT_EQ(op_.calls[0].text, "Start Video Capture");
   EXPECT_EQ(op_.calls[0].icon, PromptIcon::Information);
-  const shell::FileRequest& request = op_.calls[1].request;
-  EXPECT_EQ(op_.calls[1].kind, Kind::SaveFile);
-  EXPECT_EQ(request.title, "Save File");
-  EXPECT_EQ(request.filter, "AVI File (*.avi)");
-  EXPECT_EQ(request.defaultSuffix, "avi");
-  EXPECT_EQ(request.directory, ".");
-  EXPECT_EQ(request.owner, Page(kPicturePage));
-  EXPECT_TRUE(QRegularExpression("^40K_200x200_\\d{8}_\\d{6}\\.avi$")
-                  .match(request.proposedName)
-                  .hasMatch())
-      << request.proposedName.toStdString();
+  ExpectFileDialog(op_.calls[1], Kind::SaveFile, "Save File", "AVI File (*.avi)", "avi",
+                   Page(kPicturePage), "^40K_200x200_\\d{8}_\\d{6}\\.avi$");
 
   ASSERT_TRUE(Recording());
   EXPECT_EQ(Item(shell::kCmdVideoCapture)->text(), "Stop Video Capture");
@@ -486,15 +489,8 @@ TEST_F(CaptureGui, SettingsFileCommandsWithTheirDialogsAndMessages) {
   op_.files = {path};
   Window()->Dispatch(shell::kCmdSaveSettings);
   ASSERT_EQ(op_.calls.size(), 2u);
-  const shell::FileRequest& save = op_.calls[0].request;
-  EXPECT_EQ(op_.calls[0].kind, Kind::SaveFile);
-  EXPECT_EQ(save.title, "Save File");
-  EXPECT_EQ(save.filter, "QEL Setting Data (*.qel)");
-  EXPECT_EQ(save.defaultSuffix, "qel");
-  EXPECT_EQ(save.directory, ".");
-  EXPECT_EQ(save.owner, Window());
-  EXPECT_TRUE(QRegularExpression("^40K_\\d{8}_\\d{6}\\.qel$").match(save.proposedName).hasMatch())
-      << save.proposedName.toStdString();
+  ExpectFileDialog(op_.calls[0], Kind::SaveFile, "Save File", "QEL Setting Data (*.qel)", "qel",
+                   Window(), "^40K_\\d{8}_\\d{6}\\.qel$");
   EXPECT_EQ(op_.calls[1].text, "Save Parameter[40K] : Complete.");
   EXPECT_EQ(op_.calls[1].icon, PromptIcon::Information);
 
@@ -505,12 +501,8 @@ TEST_F(CaptureGui, SettingsFileCommandsWithTheirDialogsAndMessages) {
   const int refreshes = refreshSpy_.full.load();
   Window()->Dispatch(shell::kCmdLoadSettings);
   ASSERT_EQ(op_.calls.size(), 2u);
-  const shell::FileRequest& load = op_.calls[0].request;
-  EXPECT_EQ(op_.calls[0].kind, Kind::OpenFile);
-  EXPECT_EQ(load.title, "Open File");
-  EXPECT_EQ(load.filter, "QEL Setting Data (*.qel)");
-  EXPECT_EQ(load.defaultSuffix, "qel");
-  EXPECT_TRUE(load.proposedName.isEmpty());
+  ExpectFileDialog(op_.calls[0], Kind::OpenFile, "Open File", "QEL Setting Data (*.qel)", "qel",
+                   Window(), nullptr);
   EXPECT_EQ(op_.calls[1].text, "Load Parameter[40K] : Complete.");
   EXPECT_EQ(op_.calls[1].icon, PromptIcon::Information);
   EXPECT_EQ(refreshSpy_.full.load(), refreshes + 1);

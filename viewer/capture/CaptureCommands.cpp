@@ -18,8 +18,6 @@ namespace {
 
 using shell::PromptIcon;
 
-const QString kSettingsFilter = QStringLiteral("QEL Setting Data (*.qel)");
-
 QString HeadType() {
   return QString::fromLatin1(HeadTypeText(shell::View().cisType.load()));
 }
@@ -37,6 +35,16 @@ void ShowMessage(QWidget* owner, const QString& text, PromptIcon icon) {
 
 std::string FilePath(const QString& path) {
   return QFile::encodeName(path).toStdString();
+}
+
+// The settings file dialogs, owned by the main window.
+shell::FileRequest SettingsFileRequest(const QString& title) {
+  shell::FileRequest request;
+  request.owner = shell::TheShell().mainWindow;
+  request.title = title;
+  request.filter = QStringLiteral("QEL Setting Data (*.qel)");
+  request.defaultSuffix = QStringLiteral("qel");
+  return request;
 }
 
 }  // namespace
@@ -98,11 +106,7 @@ void CaptureCommands::StillCapture(const uint8_t* frame, uint32_t /*length*/, in
 void CaptureCommands::SaveSettingsFile() {
   shell::Shell& shell = shell::TheShell();
   if (shell.op == nullptr) return;
-  shell::FileRequest request;
-  request.owner = shell.mainWindow;
-  request.title = QStringLiteral("Save File");
-  request.filter = kSettingsFilter;
-  request.defaultSuffix = QStringLiteral("qel");
+  shell::FileRequest request = SettingsFileRequest(QStringLiteral("Save File"));
   request.proposedName =
       QString::fromStdString(MakeCaptureFileName(shell::View().cisType.load(), 0) + ".qel");
   const QString path = shell.op->SaveFile(request);
@@ -119,12 +123,7 @@ void CaptureCommands::SaveSettingsFile() {
 void CaptureCommands::LoadSettingsFile() {
   shell::Shell& shell = shell::TheShell();
   if (shell.op == nullptr) return;
-  shell::FileRequest request;
-  request.owner = shell.mainWindow;
-  request.title = QStringLiteral("Open File");
-  request.filter = kSettingsFilter;
-  request.defaultSuffix = QStringLiteral("qel");
-  const QString path = shell.op->OpenFile(request);
+  const QString path = shell.op->OpenFile(SettingsFileRequest(QStringLiteral("Open File")));
   if (path.isEmpty()) return;
   if (capture::LoadSettingsFile(FilePath(path)) != 0) {
     ShowMessage(shell.mainWindow, QStringLiteral("Load Parameter[%1] : Error!").arg(HeadType()),

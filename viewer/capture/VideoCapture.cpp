@@ -152,7 +152,7 @@ bool VideoCapture::StartRecording() {
   timer_->setInterval(kTickMs);
   QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(), [this] { Tick(); });
   timer_->start();
-  ShowRecordingControls();
+  ShowControls(true);
   return true;
 }
 
@@ -167,7 +167,7 @@ void VideoCapture::StopRecording() {
 void VideoCapture::StopAndResetControls() {
   if (!recording_) return;
   StopRecording();
-  ShowIdleControls();
+  ShowControls(false);
   ReportEnd();
 }
 
@@ -194,25 +194,17 @@ void VideoCapture::Tick() {
                  QString::asprintf("LIVE (REC [%dsec])", recordSeconds_));
 }
 
-void VideoCapture::ShowRecordingControls() {
-  if (QAction* boundary = MenuItem(shell::kCmdBoundaryPixels)) boundary->setEnabled(false);
-  SetControlText(shell::kPicturePage, kStatusLabel, QStringLiteral("LIVE (REC)"));
+void VideoCapture::ShowControls(bool recording) {
+  if (QAction* boundary = MenuItem(shell::kCmdBoundaryPixels)) boundary->setEnabled(!recording);
+  SetControlText(shell::kPicturePage, kStatusLabel,
+                 recording ? QStringLiteral("LIVE (REC)") : QStringLiteral("LIVE"));
   for (int page = 0; page < shell::kPageCount; ++page) {
-    SetControlText(page, kVideoButton, QStringLiteral("Stop Capture"));
+    SetControlText(page, kVideoButton,
+                   recording ? QStringLiteral("Stop Capture") : QStringLiteral("Video Capture"));
   }
   if (QAction* item = MenuItem(shell::kCmdVideoCapture)) {
-    item->setText(QStringLiteral("Stop Video Capture"));
-  }
-}
-
-void VideoCapture::ShowIdleControls() {
-  if (QAction* boundary = MenuItem(shell::kCmdBoundaryPixels)) boundary->setEnabled(true);
-  SetControlText(shell::kPicturePage, kStatusLabel, QStringLiteral("LIVE"));
-  for (int page = 0; page < shell::kPageCount; ++page) {
-    SetControlText(page, kVideoButton, QStringLiteral("Video Capture"));
-  }
-  if (QAction* item = MenuItem(shell::kCmdVideoCapture)) {
-    item->setText(QStringLiteral("Start Video Capture"));
+    item->setText(recording ? QStringLiteral("Stop Video Capture")
+                            : QStringLiteral("Start Video Capture"));
   }
 }
 

@@ -69,8 +69,8 @@ class VideoCapture : public shell::RecordingHooks {
   const Recorder& LastRecorder() const { return recorder_; }
 
  private:
-  void ShowRecordingControls();
-  void ShowIdleControls();
+  // Menu items, status label and page buttons of a recording, or of none.
+  void ShowControls(bool recording);
   void Tick();
   void RecorderEndedByItself();
   // Tells the operator when the file that was just closed is not what was asked for.
