@@ -120,6 +120,15 @@ class CaptureGui : public testing_support::ViewerTest {
     return out;
   }
 
+  // Exactly one message was shown: a warning with this text, caption "Message".
+  void ExpectOneWarning(const QString& text) const {
+    const auto messages = Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].caption, "Message");
+    EXPECT_EQ(messages[0].text, text);
+    EXPECT_EQ(messages[0].icon, PromptIcon::Warning);
+  }
+
   void InstallRefreshSpy() {
     previousRefresh_ = shell::InstalledHooks().refresh;
     shell::InstalledHooks().refresh = &refreshSpy_;
@@ -236,11 +245,7 @@ TEST_F(CaptureGui, AStillThatCannotBeWrittenIsReported) {
   op_.files = {path};
   Window()->Dispatch(shell::kCmdStillCapture);
   ASSERT_TRUE(WaitFor([&] { return !Messages().empty(); }, 2000));
-  const auto messages = Messages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].caption, "Message");
-  EXPECT_EQ(messages[0].text, "Still Capture : Write Error!\n" + path);
-  EXPECT_EQ(messages[0].icon, PromptIcon::Warning);
+  ExpectOneWarning("Still Capture : Write Error!\n" + path);
 }
 
 TEST_F(CaptureGui, VideoCaptureRecordsWithItsControlsUntilStopped) {
@@ -434,11 +439,7 @@ TEST_F(CaptureGui, RecordingsThatEndByThemselvesTellTheOperatorWhy) {
       ASSERT_TRUE(WaitFor([&] { return !Recording(); }, 5000));
     }
     ExpectIdleControls();
-    const auto messages = Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].caption, "Message");
-    EXPECT_EQ(messages[0].text, c.text + path);
-    EXPECT_EQ(messages[0].icon, PromptIcon::Warning);
+    ExpectOneWarning(c.text + path);
     // At the file limit the file is complete: the frames that fitted, both indexes.
     if (c.room == RLIM_INFINITY) {
       const Bytes avi = FileBytes(path);
@@ -458,11 +459,7 @@ TEST_F(CaptureGui, AFileThatCannotBeCreatedIsReportedAndNothingRecords) {
   StartRecordingCommand(path);
   ExpectIdleControls();
   EXPECT_FALSE(capture::TheVideoCapture().LastRecorder().Running());
-  const auto messages = Messages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].caption, "Message");
-  EXPECT_EQ(messages[0].text, "Video Capture : Cannot Create File!\n" + path);
-  EXPECT_EQ(messages[0].icon, PromptIcon::Warning);
+  ExpectOneWarning("Video Capture : Cannot Create File!\n" + path);
 }
 
 TEST_F(CaptureGui, VideoCaptureRefusesWithoutACamera) {
