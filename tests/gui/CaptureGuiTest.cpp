@@ -21,10 +21,7 @@ namespace {
 
 using capture_test::Bytes;
 using capture_test::U32;
-using shell::kCalibrationPage;
-using shell::kPicturePage;
 using shell::PromptIcon;
-using testing_support::kSlow;
 using Kind = testing_support::ScriptedOperator::Kind;
 
 constexpr int kStatusLabel = 9202;
@@ -35,7 +32,7 @@ struct RefreshSpy : shell::RefreshHooks {
   void FullRefresh() override { ++full; }
 };
 
-class CaptureGui : public testing_support::ViewerTest {
+class CaptureGui : public ViewerTest {
  protected:
   void TearDown() override {
     capture::TheVideoCapture().SetFileLimits({});

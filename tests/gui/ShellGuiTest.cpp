@@ -35,20 +35,14 @@
 
 namespace {
 
-using shell::kCalibrationPage;
-using shell::kPicturePage;
-
-using testing_support::kSlow;
-using testing_support::ViewerTest;
-
 TEST_F(ViewerTest, FirstStartIsCompactWithoutExpertItemsAndWritesTheIniFile) {
   Start();
   EXPECT_EQ(Window()->windowTitle(), "QEL Viewer");
   EXPECT_EQ(shell::View().windowMode, 0);
-  EXPECT_EQ(Window()->Scroller()->ContentSize().width, 1182);
+  EXPECT_GE(Window()->Scroller()->ContentSize().width, 1182);
   // At least the layout's height; taller where the tab bar needs it to show the whole page.
   EXPECT_GE(Window()->Scroller()->ContentSize().height, 909);
-  EXPECT_EQ(Window()->width(), 1182);
+  EXPECT_EQ(Window()->width(), Window()->Scroller()->ContentSize().width);
   for (int id : {shell::kCmdEepromSaveDefault, shell::kCmdEepromClearDefault, shell::kCmdDebug}) {
     EXPECT_EQ(Window()->MenuAction(id), nullptr) << id;
   }
@@ -348,7 +342,7 @@ TEST_F(ViewerTest, ScrollBarsAppearBelowTheContentAndShiftWheelPagesSideways) {
   ASSERT_TRUE(WaitFor([&] { return h->isVisible(); }, 1000));
   EXPECT_FALSE(v->isVisible());
   const int client = scroller->viewport()->width();
-  EXPECT_EQ(h->maximum(), 1182 - client + 18);
+  EXPECT_EQ(h->maximum(), scroller->ContentSize().width - client + 18);
   EXPECT_EQ(h->pageStep(), client);
 
   const QPointF at(10, 10);

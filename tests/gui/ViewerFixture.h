@@ -1,5 +1,5 @@
-// The viewer on the simulated unit, offscreen, with a scripted operator: the fixture of the GUI
-// tests.
+// The viewer on the simulated unit, offscreen, for the GUI suites: start, stop, the picture as
+// painted, waits scaled for sanitizer builds.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,13 +13,18 @@
 #include <memory>
 
 #include "QEL_Sim.h"
+#include "sim/SimUnit.h"
 #include "tests/gui/ScriptedOperator.h"
 #include "viewer/live/ImageArea.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/LivePage.h"
+#include "viewer/shell/MainWindow.h"
 #include "viewer/shell/Shell.h"
 
-namespace testing_support {
+namespace {
+
+using shell::kCalibrationPage;
+using shell::kPicturePage;
 
 // Sanitizer builds run several times slower; the waits scale with them.
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
@@ -37,10 +42,7 @@ class ViewerTest : public ::testing::Test {
     previousDir_ = QDir::currentPath();
     QDir::setCurrent(dir_.path());
     // The simulated unit outlives each viewer; every test starts from the same unit.
-    QELSIM_SetPlugged(1);
-    QELSIM_SetHead(0);
-    QELSIM_SetCisEeprom(2);
-    QELSIM_SetFrameRate(30000);
+    sim::Unit::Instance().Reset();
   }
 
   void TearDown() override {
@@ -61,7 +63,7 @@ class ViewerTest : public ::testing::Test {
   shell::LivePage* Page(int index) const { return Window()->Page(index); }
 
   // The picture as the operator sees it: the image area painted into an image.
-  QImage Picture(int page = shell::kPicturePage) const {
+  QImage Picture(int page = kPicturePage) const {
     QImage picture(808, 808, QImage::Format_RGB32);
     Page(page)->Image()->render(&picture);
     return picture;
@@ -112,4 +114,4 @@ class ViewerTest : public ::testing::Test {
   std::unique_ptr<shell::Application> app_;
 };
 
-}  // namespace testing_support
+}  // namespace
