@@ -35,9 +35,10 @@ std::string Slurp(const std::string& path) {
   return text.str();
 }
 
-// Runs qelctl with args, stdout and stderr captured in files of the test's temporary folder.
+// Runs qelctl with args, stdout and stderr captured in files of the test's temporary folder,
+// named for this process: ctest runs the cases in parallel processes.
 Outcome Qelctl(const std::vector<std::string>& args) {
-  const std::string dir = ::testing::TempDir();
+  const std::string dir = ::testing::TempDir() + std::to_string(getpid()) + "_";
   const std::string outPath = dir + "qelctl_out.txt";
   const std::string errPath = dir + "qelctl_err.txt";
   std::vector<std::string> words{QELCTL_PATH};
@@ -62,6 +63,8 @@ Outcome Qelctl(const std::vector<std::string>& args) {
   posix_spawn_file_actions_destroy(&actions);
   run.out = Slurp(outPath);
   run.err = Slurp(errPath);
+  std::remove(outPath.c_str());
+  std::remove(errPath.c_str());
   return run;
 }
 
@@ -436,7 +439,7 @@ TEST(QelctlJson, PlainGetPrintsTheSameValue) {
 }
 
 // Files: stills, recordings and settings files, written as the viewer writes them.
-const std::string kFiles = ::testing::TempDir() + "qelctl_files_";
+const std::string kFiles = ::testing::TempDir() + "qelctl_files_" + std::to_string(getpid()) + "_";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, Refusals,
