@@ -438,14 +438,15 @@ TEST(QelctlJson, PlainGetPrintsTheSameValue) {
   EXPECT_EQ(plain.out, std::to_string(json["value"].get<int>()) + "\n");
 }
 
-// Files: stills, recordings and settings files, written as the viewer writes them.
+// Files: stills, recordings and settings files, written as the viewer writes them. Refused
+// command lines name files that are never written; the others write files named for the process.
 const std::string kFiles = ::testing::TempDir() + "qelctl_files_" + std::to_string(getpid()) + "_";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, Refusals,
     ::testing::Values(
-        Refusal{{kSim, "record", kFiles + "r.avi"}, 2, "--seconds is required"},
-        Refusal{{kSim, "record", "--seconds", "0", kFiles + "r.avi"}, 2, "outside 1..86400"},
+        Refusal{{kSim, "record", "never.avi"}, 2, "--seconds is required"},
+        Refusal{{kSim, "record", "--seconds", "0", "never.avi"}, 2, "outside 1..86400"},
         Refusal{{kSim, "still"}, 2, "FILE is required"},
         Refusal{{kSim, "settings"}, 2, "a command is required"},
         Refusal{{kSim, "still", "/nonexistent/s.bmp"}, 1, "cannot write /nonexistent/s.bmp"},
@@ -456,7 +457,7 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "settings load: cannot read /nonexistent/p.qel"},
         Refusal{{kSim, "settings", "save", "/nonexistent/p.qel"}, 1, "settings save:"},
-        Refusal{{"still", kFiles + "s.bmp"}, 1, "no camera unit connected"}));
+        Refusal{{"still", "never.bmp"}, 1, "no camera unit connected"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Files, Sequences,
