@@ -10,6 +10,7 @@
 
 #include "QEL_API.h"
 #include "QEL_Sim.h"
+#include "viewer/capture/CaptureCommands.h"
 #include "viewer/live/Render.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
@@ -88,6 +89,7 @@ void Application::StartUp(const Options& options) {
   Shell& shell = TheShell();
   ViewState& view = View();
   InstallGuiQueue();
+  capture::InstallCaptureHooks();
   ResetViewState();
   shell.op = &op_;
   view.appVersion = {QEL_VIEWER_VERSION_MAJOR, QEL_VIEWER_VERSION_MINOR, QEL_VIEWER_VERSION_BUILD,

@@ -9,12 +9,13 @@ PlaybackHooks defaultPlayback;
 RecordingHooks defaultRecording;
 FrameHooks defaultFrames;
 CommandHooks defaultCommands;
+CaptureHooks defaultCapture;
 
 }  // namespace
 
 Hooks& InstalledHooks() {
-  static Hooks hooks{&defaultRefresh, &defaultPlayback, &defaultRecording, &defaultFrames,
-                     &defaultCommands};
+  static Hooks hooks{&defaultRefresh, &defaultPlayback, &defaultRecording,
+                     &defaultFrames,  &defaultCommands, &defaultCapture};
   return hooks;
 }
 
@@ -25,6 +26,7 @@ void InstallHooks(const Hooks& hooks) {
   h.recording = hooks.recording ? hooks.recording : &defaultRecording;
   h.frames = hooks.frames ? hooks.frames : &defaultFrames;
   h.commands = hooks.commands ? hooks.commands : &defaultCommands;
+  h.capture = hooks.capture ? hooks.capture : &defaultCapture;
 }
 
 }  // namespace shell
