@@ -1,20 +1,25 @@
 // The display thread on the simulated unit streaming at the USB 2.0 limit, with an offscreen
 // image area repainting: displayed frames per USB frame, and CPU time per displayed frame of the
-// display thread and of the GUI thread that paints.
+// display thread and of the GUI thread that paints; the same while the recorder writes an AVI.
 #include <benchmark/benchmark.h>
 #include <pthread.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <ctime>
+#include <filesystem>
 #include <mutex>
+#include <string>
 
 #include "QEL_API.h"
 #include "QEL_Sim.h"
-#include "viewer/shell/GuiCall.h"
+#include "viewer/capture/VideoCapture.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/live/Render.h"
+#include "viewer/shell/GuiCall.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
@@ -51,33 +56,49 @@ int Counter() {
   return counter;
 }
 
+// The simulated unit at the USB 2.0 limit and the display thread drawing onto an offscreen page,
+// for the life of one benchmark run.
+class LiveRun {
+ public:
+  LiveRun(int head, int zoom) {
+    shell::Shell& shell = shell::TheShell();
+    shell::ViewState& view = shell::View();
+    shell::ResetViewState();
+    QELSIM_Enable(1);
+    QELSIM_SetPlugged(1);
+    QELSIM_SetHead(head);
+    QELSIM_SetFrameRate(0);
+    QEL_Init();
+    {
+      std::lock_guard<std::mutex> lock(view.viewGuard);
+      view.cisType = head;
+      view.zoomIndex = zoom;
+    }
+    shell.displayBitmap.Create();
+    shell.captureBitmap.Allocate();
+    page.show();
+    view.displayTarget = shell::kPicturePage;
+    shell.display.Start();
+    pthread_getcpuclockid(shell.display.NativeHandle(), &displayClock);
+  }
+
+  ~LiveRun() {
+    shell::Shell& shell = shell::TheShell();
+    shell.display.Stop();
+    shell::View().displayTarget = shell::kNoPage;
+    QEL_Term();
+    shell.captureBitmap.Free();
+    shell.displayBitmap.Destroy();
+  }
+
+  BenchPage page;
+  clockid_t displayClock{};
+};
+
 // Arguments: head type (0 40K, 1 160K) and zoom index.
 void BM_DisplayThread(benchmark::State& state) {
-  const int head = int(state.range(0));
-  const int zoom = int(state.range(1));
   shell::Shell& shell = shell::TheShell();
-  shell::ViewState& view = shell::View();
-  shell::ResetViewState();
-
-  QELSIM_Enable(1);
-  QELSIM_SetPlugged(1);
-  QELSIM_SetHead(head);
-  QELSIM_SetFrameRate(0);
-  QEL_Init();
-  {
-    std::lock_guard<std::mutex> lock(view.viewGuard);
-    view.cisType = head;
-    view.zoomIndex = zoom;
-  }
-  shell.displayBitmap.Create();
-  shell.captureBitmap.Allocate();
-  BenchPage page;
-  page.show();
-  view.displayTarget = shell::kPicturePage;
-  shell.display.Start();
-
-  clockid_t displayClock{};
-  pthread_getcpuclockid(shell.display.NativeHandle(), &displayClock);
+  LiveRun live(int(state.range(0)), int(state.range(1)));
   Serve(kWarmUpMs);
 
   double usb = 0;
@@ -89,25 +110,19 @@ void BM_DisplayThread(benchmark::State& state) {
   for (auto _ : state) {
     const int counter0 = Counter();
     const uint64_t frames0 = shell.display.FramesDisplayed();
-    const double display0 = ThreadCpuSeconds(displayClock);
+    const double display0 = ThreadCpuSeconds(live.displayClock);
     const double gui0 = ThreadCpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-    const int repaints0 = page.Image()->Repaints();
+    const int repaints0 = live.page.Image()->Repaints();
     QElapsedTimer timer;
     timer.start();
     Serve(kMeasureMs);
     seconds += double(timer.nsecsElapsed()) * 1e-9;
     usb += Counter() - counter0;
     displayed += double(shell.display.FramesDisplayed() - frames0);
-    displayCpu += ThreadCpuSeconds(displayClock) - display0;
+    displayCpu += ThreadCpuSeconds(live.displayClock) - display0;
     guiCpu += ThreadCpuSeconds(CLOCK_THREAD_CPUTIME_ID) - gui0;
-    repaints += page.Image()->Repaints() - repaints0;
+    repaints += live.page.Image()->Repaints() - repaints0;
   }
-
-  shell.display.Stop();
-  view.displayTarget = shell::kNoPage;
-  QEL_Term();
-  shell.captureBitmap.Free();
-  shell.displayBitmap.Destroy();
 
   state.counters["usb_fps"] = usb / seconds;
   state.counters["disp_fps"] = displayed / seconds;
@@ -123,6 +138,62 @@ BENCHMARK(BM_DisplayThread)
     ->Args({0, 2})
     ->Args({1, 0})
     ->Args({1, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Recording while viewing at the USB 2.0 limit (argument: head type, boundary hidden): frames
+// written per frame displayed, the recorder's processor time per written frame, and the share of
+// one core it takes; a recorder that polled for frames would take a whole core.
+void BM_RecordWhileViewing(benchmark::State& state) {
+  const int head = int(state.range(0));
+  shell::Shell& shell = shell::TheShell();
+  LiveRun live(head, 0);
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("record_bench-" + std::to_string(getpid()) + ".avi"))
+                               .string();
+  capture::Recorder recorder;
+  if (recorder.Open(path, live::CaptureSide(head, false), {}) != 0) {
+    state.SkipWithError("cannot create the AVI file");
+    return;
+  }
+  shell.captureBitmap.Resume();
+  recorder.Start();
+  clockid_t recorderClock{};
+  pthread_getcpuclockid(recorder.NativeHandle(), &recorderClock);
+  Serve(kWarmUpMs);
+
+  double displayed = 0;
+  double written = 0;
+  double recorderCpu = 0;
+  double seconds = 0;
+  for (auto _ : state) {
+    const uint64_t displayed0 = shell.display.FramesDisplayed();
+    const int written0 = recorder.FramesWritten();
+    const double cpu0 = ThreadCpuSeconds(recorderClock);
+    QElapsedTimer timer;
+    timer.start();
+    Serve(kMeasureMs);
+    seconds += double(timer.nsecsElapsed()) * 1e-9;
+    displayed += double(shell.display.FramesDisplayed() - displayed0);
+    written += recorder.FramesWritten() - written0;
+    recorderCpu += ThreadCpuSeconds(recorderClock) - cpu0;
+  }
+  shell.captureBitmap.Interrupt();
+  recorder.Stop();
+  std::filesystem::remove(path);
+
+  state.counters["disp_fps"] = displayed / seconds;
+  state.counters["written_fps"] = written / seconds;
+  state.counters["written_per_displayed"] = displayed > 0 ? written / displayed : 0;
+  state.counters["recorder_cpu_us_per_frame"] = written > 0 ? recorderCpu / written * 1e6 : 0;
+  state.counters["recorder_core_share"] = recorderCpu / seconds;
+}
+
+BENCHMARK(BM_RecordWhileViewing)
+    ->ArgName("head")
+    ->Arg(0)
+    ->Arg(1)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

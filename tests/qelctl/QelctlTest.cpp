@@ -381,4 +381,94 @@ TEST(QelctlJson, PlainGetPrintsTheSameValue) {
   EXPECT_EQ(plain.out, std::to_string(json["value"].get<int>()) + "\n");
 }
 
+// Files: stills, recordings and settings files, written as the viewer writes them. Refused
+// command lines name files that are never written; the others write files named for the process.
+const std::string kFiles = ::testing::TempDir() + "qelctl_files_" + std::to_string(getpid()) + "_";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Refusals,
+    ::testing::Values(
+        Refusal{{kSim, "record", "never.avi"}, 2, "--seconds is required"},
+        Refusal{{kSim, "record", "--seconds", "0", "never.avi"}, 2, "outside 1..86400"},
+        Refusal{{kSim, "still"}, 2, "FILE is required"},
+        Refusal{{kSim, "settings"}, 2, "a command is required"},
+        Refusal{{kSim, "still", "/nonexistent/s.bmp"}, 1, "cannot write /nonexistent/s.bmp"},
+        Refusal{{kSim, "record", "--seconds", "1", "/nonexistent/r.avi"},
+                1,
+                "cannot create /nonexistent/r.avi"},
+        Refusal{{kSim, "settings", "load", "/nonexistent/p.qel"},
+                1,
+                "settings load: cannot read /nonexistent/p.qel"},
+        Refusal{{kSim, "settings", "save", "/nonexistent/p.qel"}, 1, "settings save:"},
+        Refusal{{"still", "never.bmp"}, 1, "no camera unit connected"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Sequences,
+    ::testing::Values(Sequence{
+        "SettingsFileRoundTrip",
+        {{{"set", "BlackLevel", "10"}, 0, "", nullptr},
+         {{"settings", "save", kFiles + "p.qel"},
+          0,
+          "saved 46 parameters of the 40K head to .*p\\.qel\n",
+          nullptr},
+         {{"set", "BlackLevel", "20"}, 0, "", nullptr},
+         {{"settings", "load", kFiles + "p.qel"},
+          0,
+          "loaded 46 parameters from .*p\\.qel into the 40K head\n",
+          nullptr},
+         {{"get", "BlackLevel"}, 0, "10\n", nullptr},
+         {{"settings", "load", QELCTL_PATH}, 1, "", "is not a complete settings file; nothing"},
+         {{"get", "BlackLevel"}, 0, "10\n", nullptr}}}));
+
+uint32_t U32At(const std::string& bytes, size_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | uint8_t(bytes.at(at + size_t(i)));
+  return v;
+}
+
+TEST(QelctlFiles, StillsHaveTheCaptureSize) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* out;
+    size_t bytes;
+  };
+  const std::string path = kFiles + "s.bmp";
+  for (const Case& c :
+       {Case{
+            {kSim, "still", path}, "s.bmp: 200x200 colour still of the 40K head\n", 54 + 600 * 200},
+        Case{{"--simulate=160k", "still", "--boundary", path},
+             "s.bmp: 404x404 colour still of the 160K head\n",
+             54 + 1212 * 404}}) {
+    const Outcome run = Qelctl(c.args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr(c.out));
+    const std::string bmp = Slurp(path);
+    EXPECT_EQ(bmp.size(), c.bytes);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+  }
+  std::remove(path.c_str());
+}
+
+TEST(QelctlFiles, ARecordingCarriesItsFramesAndTheMeasuredRate) {
+  const std::string path = kFiles + "r.avi";
+  const Outcome run = Qelctl({kSim, "record", "--seconds", "2", path});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::smatch m;
+  ASSERT_TRUE(
+      std::regex_match(run.out, m,
+                       std::regex(".*r\\.avi: ([0-9]+) frames of 200x200 at ([0-9]+)\\.([0-9]{2}) "
+                                  "frames/s\n")))
+      << run.out;
+  const uint32_t frames = uint32_t(std::stoul(m[1]));
+  const uint32_t hundredths = uint32_t(std::stoul(m[2]) * 100 + std::stoul(m[3]));
+  EXPECT_GT(frames, 40u);  // 30 frames per second from the simulated unit
+  const std::string avi = Slurp(path);
+  ASSERT_GT(avi.size(), 1324u);
+  EXPECT_EQ(avi.substr(0, 4), "RIFF");
+  EXPECT_EQ(U32At(avi, 140), frames);      // stream length
+  EXPECT_EQ(U32At(avi, 132), hundredths);  // rate
+  EXPECT_EQ(U32At(avi, 128), 100u);        // scale
+  std::remove(path.c_str());
+}
+
 }  // namespace

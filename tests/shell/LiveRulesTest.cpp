@@ -82,29 +82,32 @@ TEST(CaptureHandOff, TheRecorderNeverSeesAFrameBeingWritten) {
   shell::CaptureHandOff capture;
   ASSERT_TRUE(capture.Allocate());
   uint32_t seen = 0;
-  EXPECT_EQ(capture.Claim(seen), nullptr);  // nothing new yet
+  int side = 0;
+  EXPECT_EQ(capture.Claim(seen, side), nullptr);  // nothing new yet
 
-  EXPECT_TRUE(capture.Offer([](uint8_t* bitmap) { std::memset(bitmap, 1, 16); }));
-  const uint8_t* held = capture.Claim(seen);
+  EXPECT_TRUE(capture.Offer(202, [](uint8_t* bitmap) { std::memset(bitmap, 1, 16); }));
+  const uint8_t* held = capture.Claim(seen, side);
   ASSERT_NE(held, nullptr);
   EXPECT_EQ(seen, 1u);
+  EXPECT_EQ(side, 202);
   // While held, the display thread leaves the bitmap and the sequence alone.
-  EXPECT_FALSE(capture.Offer([](uint8_t* bitmap) { std::memset(bitmap, 2, 16); }));
+  EXPECT_FALSE(capture.Offer(200, [](uint8_t* bitmap) { std::memset(bitmap, 2, 16); }));
   EXPECT_EQ(held[0], 1);
   EXPECT_EQ(capture.FrameSequence(), 1u);
   capture.Release();
-  EXPECT_EQ(capture.Claim(seen), nullptr);  // the same frame is not taken twice
+  EXPECT_EQ(capture.Claim(seen, side), nullptr);  // the same frame is not taken twice
 
   // Concurrently: every claimed bitmap holds one frame's bytes throughout.
   std::atomic<bool> stop{false};
   std::atomic<int> torn{0};
   std::thread writer([&] {
     for (uint8_t v = 0; !stop.load(); ++v) {
-      capture.Offer([v](uint8_t* bitmap) { std::memset(bitmap, v, shell::kCaptureBitmapBytes); });
+      capture.Offer(404,
+                    [v](uint8_t* bitmap) { std::memset(bitmap, v, shell::kCaptureBitmapBytes); });
     }
   });
   for (int i = 0; i < 200; ++i) {
-    if (const uint8_t* bitmap = capture.Claim(seen)) {
+    if (const uint8_t* bitmap = capture.Claim(seen, side)) {
       if (std::memcmp(bitmap, bitmap + 1, shell::kCaptureBitmapBytes - 1) != 0) ++torn;
       capture.Release();
     }
@@ -115,11 +118,47 @@ TEST(CaptureHandOff, TheRecorderNeverSeesAFrameBeingWritten) {
   EXPECT_EQ(torn.load(), 0);
 }
 
+TEST(CaptureHandOff, AWaitingRecorderWakesForAFrameAndForAnInterrupt) {
+  using std::chrono::milliseconds;
+  shell::CaptureHandOff capture;
+  ASSERT_TRUE(capture.Allocate());
+  uint32_t seen = capture.FrameSequence();
+  int side = 0;
+  // Long waits that must end early: a test that hangs here has lost a wake-up.
+  std::thread display([&] {
+    std::this_thread::sleep_for(milliseconds(20));
+    capture.Offer(200, [](uint8_t* bitmap) { bitmap[0] = 7; });
+  });
+  const auto before = std::chrono::steady_clock::now();
+  const uint8_t* held = capture.Claim(seen, side, milliseconds(60000));
+  display.join();
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(held[0], 7);
+  EXPECT_EQ(side, 200);
+  capture.Release();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(30));
+
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(milliseconds(20));
+    capture.Interrupt();
+  });
+  EXPECT_EQ(capture.Claim(seen, side, milliseconds(60000)), nullptr);
+  stopper.join();
+  // Interrupted, even a waiting frame is not taken; after Resume it is.
+  capture.Offer(200, [](uint8_t*) {});
+  EXPECT_TRUE(capture.Interrupted());
+  EXPECT_EQ(capture.Claim(seen, side), nullptr);
+  capture.Resume();
+  EXPECT_NE(capture.Claim(seen, side), nullptr);
+  capture.Release();
+}
+
 TEST(CaptureHandOff, WithoutTheBitmapNothingIsWrittenOrClaimed) {
   shell::CaptureHandOff capture;
   uint32_t seen = 0;
-  EXPECT_FALSE(capture.Offer([](uint8_t*) { FAIL(); }));
-  EXPECT_EQ(capture.Claim(seen), nullptr);
+  int side = 0;
+  EXPECT_FALSE(capture.Offer(200, [](uint8_t*) { FAIL(); }));
+  EXPECT_EQ(capture.Claim(seen, side), nullptr);
 }
 
 TEST(CommandLine, SimulateScreenshotAndMistakes) {

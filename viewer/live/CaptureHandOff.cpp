@@ -10,6 +10,7 @@ bool CaptureHandOff::Allocate() {
   bitmap_.reset(new (std::nothrow) uint8_t[kCaptureBitmapBytes]());
   encoderBusy_ = false;
   frameSequence_ = 0;
+  side_ = 0;
   return bitmap_ != nullptr;
 }
 
@@ -24,17 +25,38 @@ bool CaptureHandOff::Exists() const {
   return bitmap_ != nullptr;
 }
 
-const uint8_t* CaptureHandOff::Claim(uint32_t& seenSequence) {
-  std::lock_guard<std::mutex> lock(guard_);
-  if (!bitmap_ || encoderBusy_ || frameSequence_ == seenSequence) return nullptr;
+const uint8_t* CaptureHandOff::Claim(uint32_t& seenSequence, int& side,
+                                     std::chrono::milliseconds wait) {
+  std::unique_lock<std::mutex> lock(guard_);
+  frameWritten_.wait_for(lock, wait, [&] { return interrupted_ || Claimable(seenSequence); });
+  if (interrupted_ || !Claimable(seenSequence)) return nullptr;
   encoderBusy_ = true;
   seenSequence = frameSequence_;
+  side = side_;
   return bitmap_.get();
 }
 
 void CaptureHandOff::Release() {
   std::lock_guard<std::mutex> lock(guard_);
   encoderBusy_ = false;
+}
+
+void CaptureHandOff::Interrupt() {
+  {
+    std::lock_guard<std::mutex> lock(guard_);
+    interrupted_ = true;
+  }
+  frameWritten_.notify_all();
+}
+
+void CaptureHandOff::Resume() {
+  std::lock_guard<std::mutex> lock(guard_);
+  interrupted_ = false;
+}
+
+bool CaptureHandOff::Interrupted() const {
+  std::lock_guard<std::mutex> lock(guard_);
+  return interrupted_;
 }
 
 uint32_t CaptureHandOff::FrameSequence() const {

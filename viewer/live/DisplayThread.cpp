@@ -120,14 +120,14 @@ void DisplayThread::Body() {
     }
 
     const bool boundary = view.showBoundaryPixels.load();
-    shell.captureBitmap.Offer([&](uint8_t* capture) {
+    shell.captureBitmap.Offer(live::CaptureSide(cisType, boundary), [&](uint8_t* capture) {
       if (raw) {
         live::ConvertMono(capture, frame.get(), cisType, boundary);
       } else {
         live::ConvertColour(capture, frame.get(), cisType, boundary);
       }
     });
-    hooks.frames->StillCapture(frame.get(), length, cisType);
+    hooks.capture->StillCapture(frame.get(), length, cisType);
     hooks.frames->CsvExportStep(frame.get(), length, cisType);
   }
 }

@@ -11,6 +11,7 @@
 #include "QEL_API.h"
 #include "QEL_Sim.h"
 #include "viewer/calibration/CalibrationCommands.h"
+#include "viewer/capture/CaptureCommands.h"
 #include "viewer/live/Render.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
@@ -90,6 +91,7 @@ void Application::StartUp(const Options& options) {
   ViewState& view = View();
   InstallGuiQueue();
   calibration::InstallCalibrationHooks();
+  capture::InstallCaptureHooks();
   ResetViewState();
   shell.op = &op_;
   view.appVersion = {QEL_VIEWER_VERSION_MAJOR, QEL_VIEWER_VERSION_MINOR, QEL_VIEWER_VERSION_BUILD,

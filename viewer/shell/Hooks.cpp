@@ -10,12 +10,13 @@ RecordingHooks defaultRecording;
 FrameHooks defaultFrames;
 CommandHooks defaultCommands;
 CalibrationHooks defaultCalibration;
+CaptureHooks defaultCapture;
 
 }  // namespace
 
 Hooks& InstalledHooks() {
   static Hooks hooks{&defaultRefresh, &defaultPlayback, &defaultRecording,
-                     &defaultFrames,  &defaultCommands, &defaultCalibration};
+                     &defaultFrames,  &defaultCommands, &defaultCalibration, &defaultCapture};
   return hooks;
 }
 
@@ -31,6 +32,7 @@ void InstallHooks(const Hooks& hooks) {
   h.frames = hooks.frames ? hooks.frames : &defaultFrames;
   h.commands = hooks.commands ? hooks.commands : &defaultCommands;
   h.calibration = hooks.calibration ? hooks.calibration : &defaultCalibration;
+  h.capture = hooks.capture ? hooks.capture : &defaultCapture;
 }
 
 }  // namespace shell

@@ -45,27 +45,24 @@ class RecordingHooks {
   virtual void StartOrStopCommand() {}
 };
 
-// Frame consumers on the display thread, after the frame is shown and handed to the recorder.
+// Frame consumers on the display thread, after the frame is shown and handed to the recorder
+// and to a pending still (CaptureHooks).
 class FrameHooks {
  public:
   virtual ~FrameHooks() = default;
   // Drawn into the display bitmap while the raw view is shown, when the overlay is switched on.
   virtual void DrawDefectOverlay(uint8_t* /*display*/, int /*cisType*/, int /*zoom*/) {}
-  // A pending still request, then an active CSV run, take the frame (already checked).
-  virtual void StillCapture(const uint8_t* /*frame*/, uint32_t /*length*/, int /*cisType*/) {}
+  // An active CSV run takes the frame (already checked).
   virtual void CsvExportStep(const uint8_t* /*frame*/, uint32_t /*length*/, int /*cisType*/) {}
 };
 
-// Menu commands carried out by other subsystems. GUI thread. The still, CSV and settings-file
-// commands are called only after the dispatcher found a camera connected.
+// Menu commands carried out by other subsystems. GUI thread. The CSV command is called only
+// after the dispatcher found a camera connected.
 class CommandHooks {
  public:
   virtual ~CommandHooks() = default;
-  virtual void StillCaptureCommand() {}
   // Hands the command to the installed CalibrationHooks, which own the CSV run.
   virtual void SaveAsCsvCommand();
-  virtual void LoadSettingsFile() {}
-  virtual void SaveSettingsFile() {}
   // EEPROM parameter commands 40013..40018.
   virtual void EepromCommand(int /*id*/) {}
 };
@@ -81,6 +78,18 @@ class CalibrationHooks {
   virtual bool CsvExportActive() const { return false; }
 };
 
+// Still capture and the settings file. The commands run on the GUI thread, called only after
+// the dispatcher found a camera connected; StillCapture runs on the display thread with every
+// checked frame, after the recorder's hand-off and before the CSV step.
+class CaptureHooks {
+ public:
+  virtual ~CaptureHooks() = default;
+  virtual void StillCaptureCommand() {}
+  virtual void LoadSettingsFile() {}
+  virtual void SaveSettingsFile() {}
+  virtual void StillCapture(const uint8_t* /*frame*/, uint32_t /*length*/, int /*cisType*/) {}
+};
+
 // The installed implementations; never null.
 struct Hooks {
   RefreshHooks* refresh;
@@ -89,6 +98,7 @@ struct Hooks {
   FrameHooks* frames;
   CommandHooks* commands;
   CalibrationHooks* calibration;
+  CaptureHooks* capture;
 };
 
 // Installed before start-up; a null member keeps the default. A subsystem may also set its own

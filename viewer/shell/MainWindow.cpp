@@ -199,16 +199,16 @@ void MainWindow::Dispatch(int id) {
       hooks.recording->StartOrStopCommand();
       break;
     case kCmdStillCapture:
-      if (CameraConnected()) hooks.commands->StillCaptureCommand();
+      if (CameraConnected()) hooks.capture->StillCaptureCommand();
       break;
     case kCmdSaveCsv:
       if (CameraConnected()) hooks.commands->SaveAsCsvCommand();
       break;
     case kCmdLoadSettings:
-      if (CameraConnected()) hooks.commands->LoadSettingsFile();
+      if (CameraConnected()) hooks.capture->LoadSettingsFile();
       break;
     case kCmdSaveSettings:
-      if (CameraConnected()) hooks.commands->SaveSettingsFile();
+      if (CameraConnected()) hooks.capture->SaveSettingsFile();
       break;
     case kCmdEepromLoad:
     case kCmdEepromSave:

@@ -1,0 +1,50 @@
+// The capture subsystem in the viewer: still capture, the settings file commands and video
+// capture, joined to the shell through its hooks.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "viewer/capture/VideoCapture.h"
+#include "viewer/shell/Hooks.h"
+
+namespace capture {
+
+// A still request from the GUI thread to the display thread. The frame saved is one fetched
+// after the request: the first frame that meets a new request only arms it (it may have been
+// fetched before the dialog closed), the next one is saved.
+class StillRequest {
+ public:
+  // GUI thread. A request still pending is replaced: one still, to the latest path.
+  void Request(std::string path);
+  // Display thread, once for every checked frame: true, with the path, for the frame to save.
+  bool Take(std::string& path);
+  bool Pending() const;
+
+ private:
+  enum class State { None, Requested, Armed };
+  mutable std::mutex mutex_;
+  State state_ = State::None;
+  std::string path_;
+};
+
+class CaptureCommands : public shell::CaptureHooks {
+ public:
+  void StillCaptureCommand() override;
+  void LoadSettingsFile() override;
+  void SaveSettingsFile() override;
+  void StillCapture(const uint8_t* frame, uint32_t length, int cisType) override;
+
+  StillRequest& Still() { return still_; }
+
+ private:
+  StillRequest still_;
+};
+
+CaptureCommands& TheCaptureCommands();
+VideoCapture& TheVideoCapture();
+
+// Sets the shell's capture and recording hooks to this subsystem's.
+void InstallCaptureHooks();
+
+}  // namespace capture
