@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "QEL_API.h"
 #include "QEL_Sim.h"
 #include "viewer/live/Render.h"
+#include "viewer/playback/Player.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Shell.h"
@@ -24,6 +26,22 @@ namespace {
 constexpr uint64_t kScreenshotFrames = 10;
 constexpr int kScreenshotSettleMs = 1500;
 constexpr int kScreenshotTimeoutMs = 5000;
+
+// "NAME FILE" or "NAME=FILE" at arguments[i]: the file into `file` (i moves past it) and true;
+// false for another argument.
+bool FileArgument(const QStringList& arguments, int& i, const QString& name, QString& file,
+                  QString& error) {
+  const QString& arg = arguments[i];
+  if (arg == name) {
+    if (i + 1 < arguments.size()) file = arguments[++i];
+  } else if (arg.startsWith(name + QLatin1Char('='))) {
+    file = arg.mid(name.size() + 1);
+  } else {
+    return false;
+  }
+  if (file.isEmpty()) error = name + QStringLiteral(" needs a file name");
+  return true;
+}
 
 }  // namespace
 
@@ -43,17 +61,9 @@ Options ParseOptions(const QStringList& arguments) {
       } else {
         options.error = QStringLiteral("unknown head in %1 (use 40k or 160k)").arg(arg);
       }
-    } else if (arg == QLatin1String("--screenshot")) {
-      if (i + 1 >= arguments.size()) {
-        options.error = QStringLiteral("--screenshot needs a file name");
-      } else {
-        options.screenshot = arguments[++i];
-      }
-    } else if (arg.startsWith(QLatin1String("--screenshot="))) {
-      options.screenshot = arg.mid(13);
-      if (options.screenshot.isEmpty())
-        options.error = QStringLiteral("--screenshot needs a file name");
-    } else {
+    } else if (!FileArgument(arguments, i, QStringLiteral("--screenshot"), options.screenshot,
+                             options.error) &&
+               !FileArgument(arguments, i, QStringLiteral("--play"), options.play, options.error)) {
       options.error = QStringLiteral("unknown argument %1").arg(arg);
     }
   }
@@ -91,6 +101,12 @@ void Application::StartUp(const Options& options) {
   shell.monitor.Start();
   shell.displayBitmap.Create();
 
+  // The main window's initialisation hands the player its menu and video page.
+  player_ = std::make_unique<playback::Player>(op_);
+  Hooks hooks = InstalledHooks();
+  hooks.playback = player_.get();
+  InstallHooks(hooks);
+
   window_ = std::make_unique<MainWindow>(options.simulate, options.simulatedHead);
   window_->show();
 }
@@ -105,32 +121,52 @@ void Application::ShutDown() {
   shell.monitor.Stop();
   QEL_Term();
   shell.captureBitmap.Free();
+  player_->Stop();
   // The pages go last: until the monitor has ended it may still address them.
   window_.reset();
+  Hooks hooks = InstalledHooks();
+  hooks.playback = nullptr;
+  InstallHooks(hooks);
+  player_.reset();
   shell.op = nullptr;
 }
 
 int Application::Run(const Options& options) {
   StartUp(options);
-  const int result =
-      options.screenshot.isEmpty() ? QApplication::exec() : TakeScreenshot(options.screenshot);
+  // As if chosen with "Open File and Play", once the event loop runs.
+  const QString play = options.play;
+  if (!play.isEmpty()) {
+    QTimer::singleShot(0, player_.get(),
+                       [this, play] { player_->StartPlayback(play, QFileInfo(play).fileName()); });
+  }
+  const int result = options.screenshot.isEmpty()
+                         ? QApplication::exec()
+                         : TakeScreenshot(options.screenshot, !play.isEmpty());
   ShutDown();
   return result;
 }
 
-int Application::TakeScreenshot(const QString& path) {
+int Application::TakeScreenshot(const QString& path, bool played) {
   Shell& shell = TheShell();
-  auto showsLive = [&] { return shell.display.FramesDisplayed() >= kScreenshotFrames; };
-  // The event loop runs (and sleeps between events) until the picture is live and the frame-rate
-  // text carries a full period, or until the time-out.
-  QEventLoop loop;
   QElapsedTimer clock;
   clock.start();
+  // A live picture with a frame-rate text that carries a full period, or the first played frame.
+  auto ready = [&] {
+    if (played) return player_->FramesShown() > 0;
+    return shell.display.FramesDisplayed() >= kScreenshotFrames &&
+           clock.elapsed() >= kScreenshotSettleMs;
+  };
+  // The event loop runs (and sleeps between events) until then or until the time-out.
+  QEventLoop loop;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if ((showsLive() && clock.elapsed() >= kScreenshotSettleMs) ||
-        clock.elapsed() >= kScreenshotTimeoutMs)
+    if (ready()) {
       loop.quit();
+    } else if (clock.elapsed() >= kScreenshotTimeoutMs) {
+      loop.quit();
+      // Nobody answers a message box here (a file that would not play): it is dismissed.
+      if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    }
   });
   poll.start(50);
   loop.exec();
@@ -141,9 +177,9 @@ int Application::TakeScreenshot(const QString& path) {
     std::fprintf(stderr, "QEL_Viewer: cannot write %s\n", qPrintable(path));
     return 1;
   }
-  if (!showsLive()) {
-    std::fprintf(stderr, "QEL_Viewer: no live frames within %d ms; screenshot saved anyway\n",
-                 kScreenshotTimeoutMs);
+  if (!ready()) {
+    std::fprintf(stderr, "QEL_Viewer: no %s within %d ms; screenshot saved anyway\n",
+                 played ? "played picture" : "live frames", kScreenshotTimeoutMs);
     return 2;
   }
   return 0;

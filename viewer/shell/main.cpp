@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   const shell::Options options = shell::ParseOptions(QApplication::arguments());
   if (!options.error.isEmpty()) {
     std::fprintf(stderr,
-                 "QEL_Viewer: %s\nusage: QEL_Viewer [--simulate[=40k|160k]] [--screenshot FILE]\n",
+                 "QEL_Viewer: %s\nusage: QEL_Viewer [--simulate[=40k|160k]] [--screenshot FILE] "
+                 "[--play FILE]\n",
                  qPrintable(options.error));
     return 2;
   }
