@@ -19,23 +19,8 @@ using playback::AviResult;
 using testmedia::AviPlan;
 using testmedia::Bytes;
 
-// The file in a heap block of exactly its size, so the address sanitizer sees any read past it.
-class ExactSource : public playback::ByteSource {
- public:
-  explicit ExactSource(const Bytes& bytes, size_t size)
-      : data_(new uint8_t[std::max<size_t>(size, 1)]), source_(data_.get(), size) {
-    std::copy_n(bytes.begin(), size, data_.get());
-  }
-  uint64_t Size() const override { return source_.Size(); }
-  bool Read(uint64_t offset, void* out, size_t n) override { return source_.Read(offset, out, n); }
-
- private:
-  std::unique_ptr<uint8_t[]> data_;
-  playback::MemorySource source_;
-};
-
 AviResult OpenBytes(AviReader& reader, const Bytes& bytes, size_t size = SIZE_MAX) {
-  return reader.Open(std::make_unique<ExactSource>(bytes, std::min(size, bytes.size())));
+  return reader.Open(std::make_unique<testmedia::ExactSource>(bytes, std::min(size, bytes.size())));
 }
 
 // Frames of chosen lengths, odd and even, each filled with its own number.
@@ -360,7 +345,8 @@ TEST(MediaFile, AFrameThatDoesNotDecodeFailsAloneAndAFrameCutShortStillShows) {
   plan.segments[0][1] = garbage;
   plan.segments[0][2].resize(plan.segments[0][2].size() / 2);
   const Bytes file = BuildAvi(plan);
-  auto media = playback::MediaFile::Open(std::make_unique<ExactSource>(file, file.size()));
+  auto media =
+      playback::MediaFile::Open(std::make_unique<testmedia::ExactSource>(file, file.size()));
   ASSERT_NE(media, nullptr);
   Bytes pixels(200 * 200 * 4);
   EXPECT_TRUE(media->Decode(0, pixels.data(), 800));
@@ -376,7 +362,7 @@ TEST(MediaFile, AFrameThatDoesNotDecodeFailsAloneAndAFrameCutShortStillShows) {
   // A JPEG of another size than the stream's is refused.
   plan.segments = {{testmedia::MakeJpeg(64, 64, c)}};
   const Bytes other = BuildAvi(plan);
-  media = playback::MediaFile::Open(std::make_unique<ExactSource>(other, other.size()));
+  media = playback::MediaFile::Open(std::make_unique<testmedia::ExactSource>(other, other.size()));
   ASSERT_NE(media, nullptr);
   EXPECT_FALSE(media->Decode(0, pixels.data(), 800));
 }

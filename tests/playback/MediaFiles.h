@@ -11,12 +11,31 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "viewer/playback/ByteSource.h"
 
 namespace testmedia {
 
 using Bytes = std::vector<uint8_t>;
+
+// The first `size` bytes in a heap block of exactly that size, so the address sanitizer sees any
+// read past them.
+class ExactSource : public playback::ByteSource {
+ public:
+  ExactSource(const Bytes& bytes, size_t size)
+      : data_(new uint8_t[std::max<size_t>(size, 1)]), source_(data_.get(), size) {
+    std::copy_n(bytes.begin(), size, data_.get());
+  }
+  uint64_t Size() const override { return source_.Size(); }
+  bool Read(uint64_t offset, void* out, size_t n) override { return source_.Read(offset, out, n); }
+
+ private:
+  std::unique_ptr<uint8_t[]> data_;
+  playback::MemorySource source_;
+};
 
 struct Rgb {
   uint8_t r, g, b;
