@@ -51,7 +51,8 @@ Player::Player(shell::Operator& op)
 }
 
 Player::~Player() {
-  // The decoding thread ends before the player's members go.
+  // The view forgets the picture, and the decoding thread ends, before the slots go.
+  if (page_) controls_.view->SetPicture(nullptr, 0, 0, 0);
   decoder_.reset();
   *self_ = nullptr;
 }
@@ -147,6 +148,7 @@ void Player::StartPlayback(const QString& path, const QString& fileTitle) {
     return;
   }
   decoder_ = std::move(decoder);
+  clockStarted_ = false;
   halted_ = false;
   events_.clear();
   framesShown_ = 0;
@@ -227,7 +229,7 @@ void Player::ShowDueFrame() {
   const int64_t now = Now();
   const MediaFile& media = decoder_->Media();
   const Timeline& clock = media.Clock();
-  const uint64_t wanted = media.Still() ? 0 : clock.FrameAt(position_.At(now));
+  const uint64_t wanted = media.Still() || !clockStarted_ ? 0 : clock.FrameAt(position_.At(now));
 
   const int64_t failed = decoder_->FailedFrame();
   if (failed >= 0 && wanted >= uint64_t(failed)) {
@@ -245,9 +247,16 @@ void Player::ShowDueFrame() {
       controls_.view->SetPicture(pixels, media.Width(), media.Height(), decoder_->Stride());
     shownFrame_ = int64_t(wanted);
     ++framesShown_;
+    // The stream's time runs from the moment its first picture is up, so the time it took to
+    // open the file and decode that picture does not make every later frame late.
+    if (!clockStarted_) {
+      clockStarted_ = true;
+      position_.Start(now);
+      if (state_ == kPaused) position_.Pause(now);
+    }
     if (frameShown) frameShown(wanted);
   }
-  if (!media.Still() && position_.Running()) {
+  if (!media.Still() && clockStarted_ && position_.Running()) {
     const int64_t waitUs = clock.FrameStart(wanted + 1) - position_.At(now);
     frameTimer_.start(int(std::clamp<int64_t>((waitUs + 999) / 1000, 0, kLongestWaitMs)));
   }

@@ -94,7 +94,8 @@ class Player : public QObject, public shell::PlaybackHooks {
   int mediaKind_ = kNoMedia;
   std::unique_ptr<FrameDecoder> decoder_;
   StreamPosition position_;
-  bool halted_ = false;  // the stream has ended or failed; the picture stays
+  bool clockStarted_ = false;  // the first frame is on screen
+  bool halted_ = false;        // the stream has ended or failed; the picture stays
   std::deque<long> events_;
   uint64_t framesShown_ = 0;
   int64_t shownFrame_ = -1;
