@@ -13,8 +13,9 @@
 
 #include "QEL_API.h"
 #include "QEL_Sim.h"
-#include "viewer/shell/GuiCall.h"
+#include "bench/QtBenchMain.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/shell/GuiCall.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
@@ -130,12 +131,5 @@ BENCHMARK(BM_DisplayThread)
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  shell::InstallGuiQueue();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return RunQtBenchmarks(argc, argv);
 }

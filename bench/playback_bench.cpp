@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/QtBenchMain.h"
 #include "tests/playback/MediaFiles.h"
 #include "viewer/playback/MediaFile.h"
 #include "viewer/playback/Player.h"
@@ -164,12 +165,5 @@ BENCHMARK(BM_PlaybackDrift)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRe
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  shell::InstallGuiQueue();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return RunQtBenchmarks(argc, argv);
 }
