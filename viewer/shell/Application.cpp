@@ -98,14 +98,15 @@ void Application::StartUp(const Options& options) {
   }
   QEL_Init();  // the library keeps connecting by itself; nothing to check
 
-  shell.monitor.Start();
-  shell.displayBitmap.Create();
-
-  // The main window's initialisation hands the player its menu and video page.
+  // Installed before the threads that read the hooks start; the main window's initialisation
+  // hands the player its menu and video page.
   player_ = std::make_unique<playback::Player>(op_);
   Hooks hooks = InstalledHooks();
   hooks.playback = player_.get();
   InstallHooks(hooks);
+
+  shell.monitor.Start();
+  shell.displayBitmap.Create();
 
   window_ = std::make_unique<MainWindow>(options.simulate, options.simulatedHead);
   window_->show();
