@@ -42,4 +42,9 @@ QEL_EXPORT int QEL_CALL QELSIM_SetFrameRate(int milliHz) {
   return sim::Unit::Instance().SetFrameRate(milliHz) ? 0 : -1;
 }
 
+QEL_EXPORT int QEL_CALL QELSIM_SetStateFile(const char* path) {
+  if (!path) return -1;
+  return sim::Unit::Instance().SetStateFile(path) ? 0 : -1;
+}
+
 }  // extern "C"

@@ -30,6 +30,7 @@ constexpr int kRegMatrix = 0x13;
 constexpr int kRegGainYC = 0x1C;
 constexpr int kRegAlcTarget = 0x1F;
 constexpr int kRegImage = 0x20;
+constexpr int kRegFilters = 0x21;  // noise reduction (L0), edge enhancement (L1)
 constexpr int kRegCorrection = 0x23;
 
 constexpr int kExposureMax = 438;
@@ -146,9 +147,11 @@ void Unit::AutoStepLocked(int offset) {
   const uint32_t base = bank * 0x80;
   const int gainMode = regs_[base + kRegGainMode];
   const int lightMode = regs_[base + kRegLightMode];
-  // Mode bit 0: automatic exposure (160K heads only); bit 1: automatic gain. Light mode 1: ALC.
-  const bool aec = (gainMode & 1) != 0 && head_ == 1;
-  const bool agc = (gainMode & 2) != 0;
+  // Gain/exposure mode: a 40K head has a fixed exposure and any non-zero mode is AGC; on a 160K
+  // head 1 is manual gain with automatic exposure and anything higher AGC with AEC.
+  // Light mode: 0 off (fixed output), 1 ALC, 2 manual level.
+  const bool aec = head_ == 1 && gainMode >= 1;
+  const bool agc = head_ == 1 ? gainMode >= 2 : gainMode != 0;
   const bool alc = lightMode == 1;
   if (!aec && !agc && !alc) return;
 
@@ -214,6 +217,9 @@ void Unit::FillSceneParamsLocked(SceneParams& p) const {
   for (int i = 0; i < 9; ++i) p.matrix[i] = NineBit(regs_[base + kRegMatrix + i]);
   for (int i = 0; i < 3; ++i) p.gainYC[i] = SignMagnitude(regs_[base + kRegGainYC + i]);
   std::copy(regs_.begin() + 0xC000, regs_.begin() + 0xC000 + 3 * 4096, p.gammaTables.begin());
+  const uint16_t filters = regs_[base + kRegFilters];
+  p.noiseReduction = filters & 0xF;
+  p.edgeEnhancement = (filters >> 4) & 0xF;
   p.dpCorrection = (regs_[base + kRegCorrection] & 0xF) != 0;
   std::copy(regs_.begin() + 0x100, regs_.begin() + 0x140, p.dpTables.begin());
   std::copy(regs_.begin() + 0x200, regs_.begin() + 0x240, p.dpTables.begin() + 64);

@@ -218,6 +218,7 @@ void FrameBuilder::Render(const SceneParams& p, uint64_t version, steady_clock::
   renderedAt_ = now;
   raw_ = p.dataFormat == 1;
   texture_.resize(static_cast<size_t>(s) * s);  // allocates only when the head grows
+  otherChroma_.resize(texture_.size());
   ring_.resize(geo_.n);
 
   const int flip = raw_ ? 0 : p.flip & 3;
@@ -291,13 +292,15 @@ void FrameBuilder::Render(const SceneParams& p, uint64_t version, steady_clock::
         const double B = curve(m[6] * rr + m[7] * gg + m[8] * bb + black);
         const double y = 0.299 * R + 0.587 * G + 0.114 * B;
         const bool firstOfPair = ((b + c) & 1) == 0;
-        const double chroma = firstOfPair ? 0.564 * (B - y) * kcb : 0.713 * (R - y) * kcr;
-        texture_[static_cast<size_t>(r) * s + c] =
-            Pack(static_cast<uint16_t>(Clamp12(chroma + 2048) << 4),
-                 static_cast<uint16_t>(Clamp12(y * ky) << 4));
+        const auto cb = static_cast<uint16_t>(Clamp12(0.564 * (B - y) * kcb + 2048) << 4);
+        const auto cr = static_cast<uint16_t>(Clamp12(0.713 * (R - y) * kcr + 2048) << 4);
+        const size_t at = static_cast<size_t>(r) * s + c;
+        texture_[at] = Pack(firstOfPair ? cb : cr, static_cast<uint16_t>(Clamp12(y * ky) << 4));
+        otherChroma_[at] = firstOfPair ? cr : cb;
       }
     }
     std::fill(ring_.begin(), ring_.end(), Pack(0x8000, 0x0100));
+    FilterLuma(p.noiseReduction, p.edgeEnhancement);
   }
 
   // Stuck pixels show unless defect correction is on and a table lists them.
@@ -337,6 +340,45 @@ void FrameBuilder::Render(const SceneParams& p, uint64_t version, steady_clock::
   renderCost_ = steady_clock::now() - started;
 }
 
+// The luma of the texture against its 3 x 3 mean: noise reduction moves it towards the mean,
+// edge enhancement away from it (an unsharp mask), each a quarter of the difference per step.
+void FrameBuilder::FilterLuma(int noiseReduction, int edgeEnhancement) {
+  if (noiseReduction == 0 && edgeEnhancement == 0) return;
+  const int s = geo_.s;
+  luma_.resize(texture_.size());
+  auto bytesOf = [](uint32_t packed, uint8_t(&bytes)[4]) { std::memcpy(bytes, &packed, 4); };
+  for (size_t i = 0; i < texture_.size(); ++i) {
+    uint8_t bytes[4];
+    bytesOf(texture_[i], bytes);
+    luma_[i] = static_cast<float>((bytes[2] | bytes[3] << 8) >> 4);
+  }
+  const float smooth = std::min(noiseReduction, 4) / 4.0f;
+  const float sharpen = edgeEnhancement / 4.0f;
+  for (int r = 0; r < s; ++r) {
+    for (int c = 0; c < s; ++c) {
+      float sum = 0;
+      int count = 0;
+      for (int dr = -1; dr <= 1; ++dr) {
+        for (int dc = -1; dc <= 1; ++dc) {
+          const int rr = r + dr, cc = c + dc;
+          if (rr < 0 || rr >= s || cc < 0 || cc >= s) continue;
+          sum += luma_[static_cast<size_t>(rr) * s + cc];
+          ++count;
+        }
+      }
+      const size_t i = static_cast<size_t>(r) * s + c;
+      const float y = luma_[i];
+      const float mean = sum / static_cast<float>(count);
+      const float filtered = y + (mean - y) * smooth + (y - mean) * sharpen;
+      const auto level = static_cast<uint16_t>(std::clamp(std::lround(filtered), 0L, 4095L));
+      uint8_t bytes[4];
+      bytesOf(texture_[i], bytes);
+      texture_[i] =
+          Pack(static_cast<uint16_t>(bytes[0] | bytes[1] << 8), static_cast<uint16_t>(level << 4));
+    }
+  }
+}
+
 void FrameBuilder::BuildInto(uint8_t* out, int offset, bool wrongMarkers) const {
   const int n = geo_.n, b = geo_.border, s = geo_.s;
   const size_t rowBytes = static_cast<size_t>(n) * 4;
@@ -355,6 +397,17 @@ void FrameBuilder::BuildInto(uint8_t* out, int offset, bool wrongMarkers) const 
     std::memcpy(row + b * 4, src + start, static_cast<size_t>(s - start) * 4);
     std::memcpy(row + (b + s - start) * 4, src, static_cast<size_t>(start) * 4);
     std::memcpy(row + (b + s) * 4, ring_.data(), static_cast<size_t>(b) * 4);
+    if (!raw_ && (b & 1)) {
+      // With an odd ring the outer image columns share a chroma pair with a ring pixel: the
+      // ring pixel carries the image pixel's other chroma, so the pair has the image's colour.
+      const uint16_t* other = otherChroma_.data() + static_cast<size_t>(textureRow) * s;
+      const uint16_t first = other[start];
+      const uint16_t last = other[(start + s - 1) % s];
+      row[0] = static_cast<uint8_t>(first & 0xFF);
+      row[1] = static_cast<uint8_t>(first >> 8);
+      row[rowBytes - 4] = static_cast<uint8_t>(last & 0xFF);
+      row[rowBytes - 3] = static_cast<uint8_t>(last >> 8);
+    }
   }
   for (const auto& patch : patches_) {
     uint8_t* px = out + static_cast<size_t>(patch[0]) * 4;

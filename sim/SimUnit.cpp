@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <utility>
@@ -89,12 +90,21 @@ void Unit::Reset() {
     ++generation_;
     controlLatencyUs_ = kDefaultControlLatency.count();
     head_ = 0;
+    lastHead_ = 0;
     frameRate_ = kDefaultFrameRate;
     eepromBusyTime_ = kDefaultEepromBusy;
     unitEeprom_.assign(kUnitEepromSize, 0xFF);
+    unitEepromAbsent_ = false;
     eeprom_ = {};
-    FormatCisEepromLocked(2);
+    operationModes_ = {};
+    FormatCisEepromLocked(0, 2);
+    FormatCisEepromLocked(1, 2);
     faults_.clear();
+    injected_.clear();
+    injectedCount_ = 0;
+    logging_ = false;
+    stateFile_.clear();
+    stateDirty_ = false;
     streamStalled_ = false;
     shortFrames_ = false;
     wrongMarkers_ = false;
@@ -154,16 +164,19 @@ void Unit::PowerOnLocked() {
   ++sceneVersion_;
 }
 
-void Unit::FormatCisEepromLocked(int state) {
-  cisEepromState_ = state;
-  cisEeprom_.assign(kCisEepromSize, 0xFF);
+void Unit::FormatCisEepromLocked(int slot, int state) {
+  HeadSlot& head = heads_[slot];
+  head.eepromState = state;
+  std::vector<uint8_t>& bytes = head.eeprom;
+  bytes.assign(kCisEepromSize, 0xFF);
   if (state == 2) {
-    auto put = [&](uint32_t address, std::initializer_list<uint8_t> bytes) {
-      std::copy(bytes.begin(), bytes.end(), cisEeprom_.begin() + address);
+    auto put = [&](uint32_t address, std::initializer_list<uint8_t> values) {
+      std::copy(values.begin(), values.end(), bytes.begin() + address);
     };
     put(0x00, {kMagic[0], kMagic[1], kMagic[2], kMagic[3], 1, 0, 0});
-    const char serial[14] = "CIS-S00012345";
-    std::copy(serial, serial + 14, cisEeprom_.begin() + kCisSerialNoAddress);
+    // Each head type is a head of its own, with its own serial number.
+    const char* serial = slot == 0 ? "CIS-S00012345" : "CIS-L00067890";
+    std::copy(serial, serial + 14, bytes.begin() + kCisSerialNoAddress);
     put(kCisUseCountAddress, {12});
     put(kCisUseCountLimitAddress, {200});
     put(kCisGainAddress[0], {1, 10});  // -10 steps
@@ -180,10 +193,11 @@ void Unit::FormatCisEepromLocked(int state) {
 void Unit::EvaluateLimitLocked() {
   // The unit raises the limit flag for a formatted head whose usage count reached its limit.
   if (regs_.empty()) return;
-  const bool formatted = head_ != kNoHead && cisEepromState_ != 0 &&
-                         std::equal(kMagic, kMagic + 4, cisEeprom_.begin());
-  const uint8_t count = cisEeprom_[kCisUseCountAddress];
-  const uint8_t limit = cisEeprom_[kCisUseCountLimitAddress];
+  const HeadSlot& head = heads_[HeadSlotLocked()];
+  const bool formatted = head_ != kNoHead && head.eepromState != 0 &&
+                         std::equal(kMagic, kMagic + 4, head.eeprom.begin());
+  const uint8_t count = head.eeprom[kCisUseCountAddress];
+  const uint8_t limit = head.eeprom[kCisUseCountLimitAddress];
   regs_[kRegLimitFlag] = formatted && limit != 0 && count >= limit ? 1 : 0;
 }
 
@@ -207,6 +221,7 @@ bool Unit::SetHead(int cisType) {
   {
     std::lock_guard<std::mutex> lock(mu_);
     head_ = cisType;
+    if (cisType != kNoHead) lastHead_ = cisType;
     EvaluateLimitLocked();
     ++sceneVersion_;
   }
@@ -221,15 +236,22 @@ int Unit::Head() const {
 
 bool Unit::SetCisEeprom(int state) {
   if (state < 0 || state > 2) return false;
-  std::lock_guard<std::mutex> lock(mu_);
-  FormatCisEepromLocked(state);
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    FormatCisEepromLocked(HeadSlotLocked(), state);
+    stateDirty_ = true;
+  }
+  PersistIfDirty();
   return true;
 }
 
 bool Unit::SetFrameRate(int milliHz) {
   if (milliHz < 0) return false;
-  std::lock_guard<std::mutex> lock(mu_);
-  frameRate_ = milliHz;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    frameRate_ = milliHz;
+  }
+  cv_.notify_all();  // a pending read takes the new period at once
   return true;
 }
 
@@ -278,17 +300,36 @@ std::vector<uint8_t> Unit::ReadEeprom(int selector, uint32_t address, size_t len
 }
 
 bool Unit::WriteEeprom(int selector, uint32_t address, const std::vector<uint8_t>& bytes) {
-  std::lock_guard<std::mutex> lock(mu_);
-  std::vector<uint8_t>* e = EepromLocked(selector);
-  if (!e || address > e->size() || bytes.size() > e->size() - address) return false;
-  std::copy(bytes.begin(), bytes.end(), e->begin() + address);
-  if (selector == 1) EvaluateLimitLocked();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    std::vector<uint8_t>* e = EepromLocked(selector);
+    if (!e || address > e->size() || bytes.size() > e->size() - address) return false;
+    std::copy(bytes.begin(), bytes.end(), e->begin() + address);
+    if (selector == 1) EvaluateLimitLocked();
+    stateDirty_ = true;
+  }
+  PersistIfDirty();
+  return true;
+}
+
+bool Unit::PreloadEeprom(int selector, const std::vector<uint8_t>& bytes) {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    std::vector<uint8_t>* e = EepromLocked(selector);
+    if (!e || bytes.size() > e->size()) return false;
+    std::fill(std::copy(bytes.begin(), bytes.end(), e->begin()), e->end(), 0xFF);
+    if (selector == 1) EvaluateLimitLocked();
+    stateDirty_ = true;
+  }
+  PersistIfDirty();
   return true;
 }
 
 const std::vector<uint8_t>* Unit::EepromLocked(int selector) const {
-  if (selector == 0) return &unitEeprom_;
-  if (selector == 1 && head_ != kNoHead && cisEepromState_ != 0) return &cisEeprom_;
+  if (selector == 0) return unitEepromAbsent_ ? nullptr : &unitEeprom_;
+  if (selector == 1 && head_ != kNoHead && heads_[head_].eepromState != 0) {
+    return &heads_[head_].eeprom;
+  }
   return nullptr;
 }
 
@@ -346,9 +387,57 @@ void Unit::SetEepromError(int selector, bool on) {
   eeprom_[selector].error = on;
 }
 
+void Unit::SetUnitEepromAbsent(bool absent) {
+  std::lock_guard<std::mutex> lock(mu_);
+  unitEepromAbsent_ = absent;
+}
+
+void Unit::RaiseChangeMask(uint64_t bits, int bank) {
+  std::lock_guard<std::mutex> lock(mu_);
+  const int b = bank == 0 || bank == 1 ? bank : ActiveBankLocked();
+  changeMask_[b] |= bits & ((uint64_t{1} << 48) - 1);
+}
+
+void Unit::SetOperationMode(Operation operation, OperationMode mode) {
+  std::lock_guard<std::mutex> lock(mu_);
+  operationModes_[static_cast<size_t>(operation)] = mode;
+}
+
+void Unit::InjectFrames(std::vector<uint8_t> bytes, int count) {
+  std::lock_guard<std::mutex> lock(mu_);
+  injectedCount_ = bytes.empty() ? 0 : count;
+  injected_ = std::move(bytes);
+}
+
+std::vector<uint8_t> Unit::UniformFrame(uint16_t word0, uint16_t word1) const {
+  int cisType;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    cisType = head_ == kNoHead ? 0 : head_;
+  }
+  std::vector<uint8_t> frame(Geometry(cisType).bytes);
+  auto put = [&](size_t pixel, uint16_t w0, uint16_t w1) {
+    uint8_t* px = frame.data() + pixel * 4;
+    px[0] = static_cast<uint8_t>(w0 & 0xFF);
+    px[1] = static_cast<uint8_t>(w0 >> 8);
+    px[2] = static_cast<uint8_t>(w1 & 0xFF);
+    px[3] = static_cast<uint8_t>(w1 >> 8);
+  };
+  const size_t pixels = frame.size() / 4;
+  for (size_t i = 0; i < pixels; ++i) put(i, word0, word1);
+  put(0, kMarkerFirst[0], kMarkerFirst[1]);
+  put(pixels - 1, kMarkerLast[0], kMarkerLast[1]);
+  return frame;
+}
+
 void Unit::SetControlHook(std::function<void(const usb::SetupPacket&)> hook) {
   std::lock_guard<std::mutex> lock(mu_);
   hook_ = std::move(hook);
+}
+
+void Unit::SetLogging(bool on) {
+  std::lock_guard<std::mutex> lock(mu_);
+  logging_ = on;
 }
 
 std::vector<TransferRecord> Unit::Log() const {
@@ -383,24 +472,33 @@ uint64_t Unit::OpenGeneration() const {
 bool Unit::Control(uint64_t generation, const usb::SetupPacket& setup, uint8_t* data) {
   std::function<void(const usb::SetupPacket&)> hook;
   bool ok = false;
+  bool persist = false;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    // A device of an earlier plug-in never reaches the unit again.
-    if (!plugged_ || generation != generation_) return false;
-    const Clock::time_point now = Clock::now();
-    AdvanceLocked(now);
     const bool out = setup.requestType == usb::kVendorOut;
     const bool dataOk = setup.length == 0 || data != nullptr;
-    if (dataOk && !FaultHitLocked(setup.request)) ok = HandleLocked(setup, data, now);
-
-    TransferRecord record;
-    record.setup = setup;
-    record.ok = ok;
-    if (dataOk && setup.length > 0 && (out || ok)) record.data.assign(data, data + setup.length);
-    log_.push_back(std::move(record));
-    if (log_.size() > kLogLimit) log_.pop_front();
-    hook = hook_;
+    // A device of an earlier plug-in never reaches the unit again.
+    const bool reached = plugged_ && generation == generation_;
+    if (reached) {
+      const Clock::time_point now = Clock::now();
+      AdvanceLocked(now);
+      if (dataOk && !FaultHitLocked(setup.request)) ok = HandleLocked(setup, data, now);
+      hook = hook_;
+      persist = stateDirty_ && !stateFile_.empty();
+    }
+    if (logging_) {
+      TransferRecord record;
+      record.setup = setup;
+      record.ok = ok;
+      record.reached = reached;
+      if (dataOk && setup.length > 0 && (out || ok)) {
+        record.data.assign(data, data + setup.length);
+      }
+      log_.push_back(std::move(record));
+      if (log_.size() > kLogLimit) log_.pop_front();
+    }
   }
+  if (persist) PersistIfDirty();
   if (hook) hook(setup);
   return ok;
 }
@@ -500,7 +598,7 @@ void Unit::StatusRecordLocked(uint8_t* record, Clock::time_point now) {
 }
 
 uint8_t Unit::EepromStateLocked(int selector, Clock::time_point now) const {
-  if (selector == 1 && (head_ == kNoHead || cisEepromState_ == 0)) return 3;
+  if (!EepromLocked(selector)) return 3;
   const EepromFlags& e = eeprom_[selector];
   if (e.error) return 2;
   if (e.stuckBusy || now < e.busyUntil) return 1;
@@ -524,6 +622,7 @@ bool Unit::EepromRequestLocked(const usb::SetupPacket& setup, uint8_t* data, boo
   std::memcpy(e->data() + address, data, setup.length);
   eeprom_[selector].busyUntil = now + eepromBusyTime_;
   if (selector == 1) EvaluateLimitLocked();
+  stateDirty_ = true;
   return true;
 }
 
@@ -548,6 +647,11 @@ bool Unit::RegisterRequestLocked(const usb::SetupPacket& setup, uint8_t* data, b
   if (setup.length % 2 != 0) return false;
   const uint32_t count = setup.length / 2;
   if (setup.index + count > kRegisterCount) return false;
+  if (!write) {
+    for (uint32_t i = 0; i < count; ++i) {
+      if (PollFailsLocked(setup.index + i)) return false;
+    }
+  }
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t n = setup.index + i;
     if (write) {
@@ -590,7 +694,7 @@ void Unit::WriteRegisterLocked(uint32_t n, uint16_t value, Clock::time_point now
       return;
     case kRegManualDetect:
       regs_[n] = value;
-      detect_ = {value != 0, now + kDetectTime};
+      detect_ = {value != 0, OperationEndLocked(Operation::ManualDetect, now, kDetectTime)};
       return;
     default:
       break;
@@ -598,14 +702,16 @@ void Unit::WriteRegisterLocked(uint32_t n, uint16_t value, Clock::time_point now
   if (IsBanked(n)) {
     const int bank = n >= 0x80 ? 1 : 0;
     const uint32_t reg = n & 0x7F;
-    if (reg == kRegAwb) awb_[bank] = {value != 0, now + kAwbTime};
+    if (reg == kRegAwb) {
+      awb_[bank] = {value != 0, OperationEndLocked(Operation::WhiteBalance, now, kAwbTime)};
+    }
     if (reg == kRegCorrection) {
       // FPN data acquisition runs while field H0 is non-zero; the unit clears it when done.
       const bool start = ((value >> 8) & 0xF) != 0;
       if (!start) {
         fpn_[bank].active = false;
       } else if (!fpn_[bank].active) {
-        fpn_[bank] = {true, now + kFpnTime};
+        fpn_[bank] = {true, OperationEndLocked(Operation::FpnAcquisition, now, kFpnTime)};
       }
     }
   }
@@ -633,8 +739,14 @@ bool Unit::SubmitRead(uint64_t generation, ReadSlot& slot, uint8_t* buffer, uint
   slot.buffer = buffer;
   slot.size = size;
   slot.pending = true;
-  slot.due = haveDue_ ? std::max(lastDue_ + FramePeriodLocked(), now) : now;
+  slot.submitted = now;
   return true;
+}
+
+// The due time follows the frame rate in force now, so a rate change applies to a read already
+// waiting.
+Clock::time_point Unit::ReadDueLocked(const ReadSlot& slot) const {
+  return haveDue_ ? std::max(lastDue_ + FramePeriodLocked(), slot.submitted) : slot.submitted;
 }
 
 usb::ReadState Unit::PollRead(uint64_t generation, ReadSlot& slot, uint32_t& transferred,
@@ -643,6 +755,7 @@ usb::ReadState Unit::PollRead(uint64_t generation, ReadSlot& slot, uint32_t& tra
   std::unique_lock<std::mutex> lock(mu_);
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(waitMs, 0));
   Clock::time_point now;
+  Clock::time_point due;
   for (;;) {
     if (!slot.pending) return usb::ReadState::Failed;
     if (!plugged_ || generation != generation_) {
@@ -650,10 +763,11 @@ usb::ReadState Unit::PollRead(uint64_t generation, ReadSlot& slot, uint32_t& tra
       return usb::ReadState::Failed;
     }
     now = Clock::now();
+    due = ReadDueLocked(slot);
     const bool deliverable = head_ != kNoHead && !streamStalled_;
-    if (deliverable && now >= slot.due) break;
+    if (deliverable && now >= due) break;
     if (now >= deadline) return usb::ReadState::Pending;
-    cv_.wait_until(lock, deliverable ? std::min(deadline, slot.due) : deadline);
+    cv_.wait_until(lock, deliverable ? std::min(deadline, due) : deadline);
   }
 
   AdvanceLocked(now);
@@ -662,9 +776,21 @@ usb::ReadState Unit::PollRead(uint64_t generation, ReadSlot& slot, uint32_t& tra
   const uint64_t version = sceneVersion_;
   const bool shortFrame = shortFrames_;
   const bool wrongMarkers = wrongMarkers_;
-  const int offset = SceneOffset(cisType, slot.due - epoch_);
+  const int offset = SceneOffset(cisType, due - epoch_);
   haveDue_ = true;
-  lastDue_ = slot.due;
+  lastDue_ = due;
+  if (injectedCount_ != 0) {
+    // An injected frame goes out exactly as given.
+    const uint32_t length = static_cast<uint32_t>(std::min<size_t>(injected_.size(), slot.size));
+    std::memcpy(slot.buffer, injected_.data(), length);
+    if (injectedCount_ > 0 && --injectedCount_ == 0) injected_.clear();
+    ++framesSent_;
+    slot.pending = false;
+    lock.unlock();
+    cv_.notify_all();
+    transferred = length;
+    return usb::ReadState::Done;
+  }
   slot.filling = true;
   lock.unlock();
 
@@ -701,6 +827,138 @@ void Unit::AbortRead(ReadSlot& slot) {
   slot.pending = false;
   cv_.notify_all();
   cv_.wait(lock, [&] { return !slot.filling; });
+}
+
+}  // namespace sim
+
+namespace sim {
+
+Clock::time_point Unit::OperationEndLocked(Operation operation, Clock::time_point now,
+                                           Clock::duration usual) const {
+  switch (operationModes_[static_cast<size_t>(operation)]) {
+    case OperationMode::Immediate:
+      return now;
+    case OperationMode::Never:
+      return Clock::time_point::max();
+    default:
+      return now + usual;
+  }
+}
+
+// While an operation in FailPoll mode runs, reads of the register it is polled by fail.
+bool Unit::PollFailsLocked(uint32_t n) const {
+  auto failing = [&](Operation op) {
+    return operationModes_[static_cast<size_t>(op)] == OperationMode::FailPoll;
+  };
+  if (n == kRegManualDetect) return failing(Operation::ManualDetect) && detect_.active;
+  if (!IsBanked(n)) return false;
+  const int bank = n >= 0x80 ? 1 : 0;
+  const uint32_t reg = n & 0x7F;
+  if (reg == kRegAwb) return failing(Operation::WhiteBalance) && awb_[bank].active;
+  if (reg == kRegCorrection) return failing(Operation::FpnAcquisition) && fpn_[bank].active;
+  return false;
+}
+
+}  // namespace sim
+
+// ---- State kept across processes ----
+
+namespace sim {
+namespace {
+
+// Magic, the two head EEPROM states, the unit EEPROM, both head EEPROMs, the register file (the
+// unit stays powered between two programs, as a real one on its cable does).
+constexpr char kStateMagic[16] = "QELSIM-STATE-1\n";
+constexpr size_t kRegisterBytes = 2 * kRegisterCount;
+
+size_t StateFileSize() {
+  return sizeof kStateMagic + 2 + Unit::kUnitEepromSize + 2 * Unit::kCisEepromSize + kRegisterBytes;
+}
+
+}  // namespace
+
+bool Unit::SetStateFile(const std::string& path) {
+  std::lock_guard<std::mutex> files(stateFileMu_);
+  std::vector<uint8_t> image;
+  if (!path.empty()) {
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+      image.resize(StateFileSize() + 1);
+      const size_t got = std::fread(image.data(), 1, image.size(), f);
+      std::fclose(f);
+      // Anything but a whole state file is left untouched, so a wrong path loses no file.
+      if (got != StateFileSize() || std::memcmp(image.data(), kStateMagic, sizeof kStateMagic) ||
+          image[sizeof kStateMagic] > 2 || image[sizeof kStateMagic + 1] > 2) {
+        return false;
+      }
+      image.resize(got);
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stateFile_ = path;
+    if (!image.empty()) {
+      const uint8_t* p = image.data() + sizeof kStateMagic;
+      heads_[0].eepromState = p[0];
+      heads_[1].eepromState = p[1];
+      p += 2;
+      unitEeprom_.assign(p, p + kUnitEepromSize);
+      p += kUnitEepromSize;
+      for (HeadSlot& head : heads_) {
+        head.eeprom.assign(p, p + kCisEepromSize);
+        p += kCisEepromSize;
+      }
+      for (uint32_t n = 0; n < kRegisterCount; ++n, p += 2) {
+        regs_[n] = static_cast<uint16_t>(p[0] | p[1] << 8);
+      }
+      ++sceneVersion_;
+      EvaluateLimitLocked();
+      stateDirty_ = false;
+    } else {
+      stateDirty_ = !path.empty();  // a new file starts with the current contents
+    }
+  }
+  return true;
+}
+
+void Unit::PersistState() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stateDirty_ = true;
+  }
+  PersistIfDirty();
+}
+
+void Unit::PersistIfDirty() {
+  std::lock_guard<std::mutex> files(stateFileMu_);
+  std::string path;
+  std::vector<uint8_t> image;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!stateDirty_ || stateFile_.empty()) return;
+    stateDirty_ = false;
+    path = stateFile_;
+    image.reserve(StateFileSize());
+    image.insert(image.end(), kStateMagic, kStateMagic + sizeof kStateMagic);
+    image.push_back(static_cast<uint8_t>(heads_[0].eepromState));
+    image.push_back(static_cast<uint8_t>(heads_[1].eepromState));
+    image.insert(image.end(), unitEeprom_.begin(), unitEeprom_.end());
+    for (const HeadSlot& head : heads_) {
+      image.insert(image.end(), head.eeprom.begin(), head.eeprom.end());
+    }
+    for (uint16_t reg : regs_) {
+      image.push_back(static_cast<uint8_t>(reg & 0xFF));
+      image.push_back(static_cast<uint8_t>(reg >> 8));
+    }
+  }
+  // Written beside the file and renamed over it, so a process that dies mid-write leaves the
+  // previous state whole.
+  const std::string temp = path + ".tmp";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) return;
+  const bool written = std::fwrite(image.data(), 1, image.size(), f) == image.size();
+  if (std::fclose(f) != 0 || !written || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+  }
 }
 
 }  // namespace sim

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -30,7 +31,16 @@ struct TransferRecord {
   usb::SetupPacket setup;
   std::vector<uint8_t> data;
   bool ok = false;
+  // False for a transfer on a handle the unit no longer answers (unplugged, or opened before
+  // the last plug-in): it was sent, but nothing reached the unit.
+  bool reached = true;
 };
+
+// How the operations that report busy (one-push white balance, FPN acquisition, manual
+// detection) end in tests: as the hardware does after their usual time, at once, never, or
+// with every poll of their register failing while they run.
+enum class OperationMode { Normal, Immediate, Never, FailPoll };
+enum class Operation { WhiteBalance, FpnAcquisition, ManualDetect };
 
 // The outstanding bulk read of one opened device. Owned by the device, guarded by the unit.
 struct ReadSlot {
@@ -38,7 +48,7 @@ struct ReadSlot {
   uint32_t size = 0;
   bool pending = false;
   bool filling = false;  // the frame is being written into buffer outside the unit's lock
-  Clock::time_point due;
+  Clock::time_point submitted;
 };
 
 class Unit {
@@ -83,7 +93,9 @@ class Unit {
   // Head on the unit: 0 40K, 1 160K, kNoHead none. Its EEPROM goes with it unchanged.
   bool SetHead(int cisType);
   int Head() const;
-  // Head EEPROM: 0 none, 1 present and blank (0xFF), 2 formatted with sample records.
+  // EEPROM of the attached head (with no head, of the head attached last): 0 none, 1 present
+  // and blank (0xFF), 2 formatted with sample records. Each head type is a head of its own with
+  // its own EEPROM, so swapping heads swaps records as with real heads.
   bool SetCisEeprom(int state);
   // Frames per 1000 s; 0 paces frames at the USB 2.0 high-speed bulk limit, which also caps
   // any higher rate.
@@ -104,6 +116,19 @@ class Unit {
   // range or the head EEPROM is absent.
   std::vector<uint8_t> ReadEeprom(int selector, uint32_t address, size_t length) const;
   bool WriteEeprom(int selector, uint32_t address, const std::vector<uint8_t>& bytes);
+  // Replaces a whole EEPROM: bytes from address 0, erased (0xFF) after them. False when bytes
+  // do not fit or the head EEPROM is absent.
+  bool PreloadEeprom(int selector, const std::vector<uint8_t>& bytes);
+
+  // Keeps both EEPROMs of the unit and of each head, and the registers, in one file across
+  // processes, as a unit that stays powered between two programs: loaded now
+  // when the file exists (a file that is not a state file is left alone and false returned),
+  // written again after every EEPROM write and every change of a head EEPROM's state. An empty
+  // path stops keeping state.
+  bool SetStateFile(const std::string& path);
+  // Writes the state file now (registers change too often to write it after each): the
+  // library's backend does when it is closed.
+  void PersistState();
 
   // Faults. After `after` more matching control transfers, fail the next `count` (-1: until
   // cleared); request -1 matches every request. A failed transfer changes nothing.
@@ -114,9 +139,22 @@ class Unit {
   void SetWrongMarkers(bool on);        // marker words byte-swapped
   void SetEepromStuckBusy(int selector, bool on);
   void SetEepromError(int selector, bool on);
+  // The unit EEPROM (selector 0) reports "not present" and answers no request.
+  void SetUnitEepromAbsent(bool absent);
+  // Raises change-mask bits (bit n = parameter register n) of the active bank, or of bank 0/1.
+  void RaiseChangeMask(uint64_t bits, int bank = -1);
+  void SetOperationMode(Operation operation, OperationMode mode);
+  // Every following frame is exactly these bytes (cut to the read's size, not numbered), for
+  // count frames (-1: until cleared with an empty vector).
+  void InjectFrames(std::vector<uint8_t> bytes, int count = -1);
+  // A frame of the attached head's size whose every pixel is the two words (low byte first),
+  // with the marker words in the first and last pixel.
+  std::vector<uint8_t> UniformFrame(uint16_t word0, uint16_t word1) const;
   // Called after every control transfer that reached the unit, outside its lock.
   void SetControlHook(std::function<void(const usb::SetupPacket&)> hook);
 
+  // The transfer log is off unless a test turns it on: it would grow with every request.
+  void SetLogging(bool on);
   std::vector<TransferRecord> Log() const;
   void ClearLog();
   uint64_t FramesSent() const;
@@ -154,12 +192,18 @@ class Unit {
     int count = 0;
     int request = -1;
   };
+  struct HeadSlot {
+    int eepromState = 2;
+    std::vector<uint8_t> eeprom;
+  };
 
   Unit();
 
   // All *Locked functions expect mu_ to be held.
   void PowerOnLocked();
-  void FormatCisEepromLocked(int state);
+  void FormatCisEepromLocked(int slot, int state);
+  int HeadSlotLocked() const { return head_ == kNoHead ? lastHead_ : head_; }
+  void PersistIfDirty();  // writes the state file when an EEPROM changed; takes mu_ itself
   bool HandleLocked(const usb::SetupPacket& setup, uint8_t* data, Clock::time_point now);
   bool RegisterRequestLocked(const usb::SetupPacket& setup, uint8_t* data, bool write,
                              Clock::time_point now);
@@ -184,6 +228,10 @@ class Unit {
   double SignalScaleLocked(int bank) const;
   void SetAutoRegisterLocked(int bank, int reg, uint16_t value);
   void FinishAwbLocked(int bank);
+  Clock::time_point OperationEndLocked(Operation operation, Clock::time_point now,
+                                       Clock::duration usual) const;
+  bool PollFailsLocked(uint32_t n) const;
+  Clock::time_point ReadDueLocked(const ReadSlot& slot) const;
   void FillSceneParamsLocked(SceneParams& params) const;
 
   mutable std::mutex mu_;
@@ -197,13 +245,15 @@ class Unit {
   std::atomic<uint64_t> scenesRendered_{0};
 
   int head_ = 0;
-  int cisEepromState_ = 2;
+  int lastHead_ = 0;
+  std::array<HeadSlot, 2> heads_{};
   int frameRate_ = kDefaultFrameRate;
   Clock::duration eepromBusyTime_ = kDefaultEepromBusy;
   std::vector<uint16_t> regs_;
   std::vector<uint8_t> unitEeprom_;
-  std::vector<uint8_t> cisEeprom_;
+  bool unitEepromAbsent_ = false;
   std::array<EepromFlags, 2> eeprom_{};
+  std::array<OperationMode, 3> operationModes_{};
   std::array<uint8_t, 24> statusItems_{};  // 8 items of 3 bytes; item 2 byte 1 = data format
   std::array<uint64_t, 2> changeMask_{};   // per bank, bit n = register n of the bank
   std::unordered_map<uint16_t, uint16_t> sensorRegs_;
@@ -218,8 +268,15 @@ class Unit {
   bool streamStalled_ = false;
   bool shortFrames_ = false;
   bool wrongMarkers_ = false;
+  std::vector<uint8_t> injected_;
+  int injectedCount_ = 0;
   std::function<void(const usb::SetupPacket&)> hook_;
+  bool logging_ = false;
   std::deque<TransferRecord> log_;
+
+  std::mutex stateFileMu_;  // taken without mu_ held; orders the writes of the state file
+  std::string stateFile_;   // guarded by mu_
+  bool stateDirty_ = false;
 
   bool haveDue_ = false;
   Clock::time_point lastDue_{};

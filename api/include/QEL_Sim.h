@@ -21,6 +21,10 @@ QEL_EXPORT int QEL_CALL QELSIM_SetHead(int cisType);
 QEL_EXPORT int QEL_CALL QELSIM_SetCisEeprom(int state);
 /* Frame rate in millihertz; 0 paces frames at the USB 2.0 high-speed bulk limit. */
 QEL_EXPORT int QEL_CALL QELSIM_SetFrameRate(int milliHz);
+/* Keeps the unit EEPROM and the EEPROMs of both heads in the file at path across processes:
+   loaded now when it exists, written after every EEPROM write. Call before QEL_Init. -1 for a
+   null path or a file that exists but is not a state file (it is left untouched). */
+QEL_EXPORT int QEL_CALL QELSIM_SetStateFile(const char* path);
 
 #ifdef __cplusplus
 }

@@ -71,6 +71,10 @@ struct Context {
   // Parameter shadow (576 bytes); lives in the context so a late caller never touches freed
   // memory.
   uint8_t shadow[576] = {};
+  // Held by a shadowed parameter access from its register transfer to its shadow update, and
+  // by a whole parameter save or load: a getter on another thread could otherwise put a value
+  // read before a load back into the shadow the load restores from.
+  std::mutex shadowGuard;
 
   // Library file version words, read at QEL_Init.
   std::atomic<uint32_t> version{0};

@@ -1,7 +1,9 @@
 // Camera parameter functions: one table of registers and packings behind every setter and getter,
 // plus the data format and the defect pixel and gamma table transfers.
 #include <cstdint>
+#include <mutex>
 
+#include "Context.h"
 #include "Core.h"
 #include "DeviceAccess.h"
 #include "QEL_API.h"
@@ -138,6 +140,8 @@ void UpdateShadow(uint16_t reg, const uint8_t bytes[2]) {
 int SetParameter(Id id, int index, int value) {
   const Parameter& p = kParameters[id];
   if (index < 0 || index >= p.count) return -1;
+  std::unique_lock<std::mutex> guard(Ctx().shadowGuard, std::defer_lock);
+  if (p.shadowed) guard.lock();
   const uint16_t reg = BankedRegister(static_cast<uint16_t>(p.reg + index));
   uint8_t bytes[2] = {0, 0};
   if (IsNibble(p.packing)) {
@@ -159,6 +163,8 @@ int SetParameter(Id id, int index, int value) {
 int GetParameter(Id id, int index, int* value) {
   const Parameter& p = kParameters[id];
   if (value == nullptr || index < 0 || index >= p.count) return -1;
+  std::unique_lock<std::mutex> guard(Ctx().shadowGuard, std::defer_lock);
+  if (p.shadowed) guard.lock();
   const uint16_t reg = BankedRegister(static_cast<uint16_t>(p.reg + index));
   uint8_t bytes[2] = {0, 0};
   const int result = p.rawRead ? QEL_DeviceRead(0, reg, 2, bytes) : ReadRegister(reg, bytes);

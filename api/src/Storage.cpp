@@ -2,7 +2,9 @@
 // and clear.
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 
+#include "Context.h"
 #include "Core.h"
 #include "DeviceAccess.h"
 #include "QEL_API.h"
@@ -151,9 +153,11 @@ int LoadGammaTable(int table, uint8_t* data) {
 }  // namespace qel
 
 QEL_EXPORT int QEL_CALL QEL_Save_Param(int) {
+  std::lock_guard<std::mutex> guard(qel::Ctx().shadowGuard);
   return qel::SaveParam(qel::kUserArea);
 }
 QEL_EXPORT int QEL_CALL QEL_Load_Param(int) {
+  std::lock_guard<std::mutex> guard(qel::Ctx().shadowGuard);
   return qel::LoadParam(qel::kUserArea);
 }
 QEL_EXPORT int QEL_CALL QEL_Clear_Param(int mode) {
@@ -161,9 +165,11 @@ QEL_EXPORT int QEL_CALL QEL_Clear_Param(int mode) {
 }
 
 QEL_EXPORT int QEL_CALL QEL_Save_Default_Param(int) {
+  std::lock_guard<std::mutex> guard(qel::Ctx().shadowGuard);
   return qel::SaveParam(qel::kDefaultArea);
 }
 QEL_EXPORT int QEL_CALL QEL_Load_Default_Param(int) {
+  std::lock_guard<std::mutex> guard(qel::Ctx().shadowGuard);
   return qel::LoadParam(qel::kDefaultArea);
 }
 QEL_EXPORT int QEL_CALL QEL_Clear_Default_Param(int mode) {

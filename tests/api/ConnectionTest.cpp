@@ -97,15 +97,22 @@ TEST(Lifecycle, StatusFollowsPlugging) {
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
   EXPECT_FALSE(Connected());
 
+  // The unit is seen within one 50 ms presence cycle; opening the simulated unit and starting
+  // acquisition take well under a millisecond. Scheduling on a loaded machine gets 40 ms on
+  // top, still below a second cycle.
+  using std::chrono::milliseconds;
+  constexpr milliseconds kCycle{50};
+  constexpr milliseconds kSlack{40};
   const auto plugged = std::chrono::steady_clock::now();
   unit.SetPlugged(true);
   ASSERT_TRUE(WaitFor(Connected, 1000));
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - plugged);
-  RecordProperty("connect_ms", static_cast<int>(ms.count()));
+  EXPECT_LE(std::chrono::steady_clock::now() - plugged, kCycle + kSlack)
+      << "the unit was not looked for every 50 ms";
 
+  const auto pulled = std::chrono::steady_clock::now();
   unit.SetPlugged(false);
-  EXPECT_TRUE(WaitFor([] { return !Connected(); }, 1000));
+  ASSERT_TRUE(WaitFor([] { return !Connected(); }, 1000));
+  EXPECT_LE(std::chrono::steady_clock::now() - pulled, kCycle + kSlack);
   QEL_Term();
   unit.Reset();
 }

@@ -38,6 +38,7 @@ class SimFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     sim::Unit::Instance().Reset();
+    sim::Unit::Instance().SetLogging(true);
     ASSERT_EQ(QELSIM_Enable(1), 0);
     ASSERT_EQ(QEL_Init(), 0);
     ASSERT_TRUE(WaitFor(Connected)) << "the simulated unit did not connect";

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "Core.h"
 #include "SimFixture.h"
@@ -178,6 +179,41 @@ TEST_F(Storage, GammaTablesHaveTheirOwnAreas) {
   unit().FailControl(3, 1, kEepromRead);
   EXPECT_EQ(QEL_Load_Gamma_Table(0, back.data()), 5);
   EXPECT_EQ(QEL_Save_Gamma_Table(0, nullptr), -1);
+}
+
+}  // namespace
+}  // namespace qeltest
+
+namespace qeltest {
+namespace {
+
+// A getter running on another thread (as the viewer's monitor does) must not put a value read
+// before a load back into the shadow the load restores from.
+TEST_F(Storage, LoadIsNotUndoneByAGetterOnAnotherThread) {
+  unit().SetControlLatency(std::chrono::microseconds(0));
+  ASSERT_EQ(QEL_Set_ExposureTime(300), 0);
+  ASSERT_EQ(QEL_Save_Param(0), 0);
+  unit().SetLogging(false);
+
+  std::atomic<bool> run{true};
+  std::thread reader([&] {
+    int value = 0;
+    while (run) QEL_Get_ExposureTime(&value);
+  });
+  int lost = 0;
+  constexpr int kLoads = 100;
+  for (int i = 0; i < kLoads; ++i) {
+    ASSERT_EQ(QEL_Set_ExposureTime(400 + i), 0);
+    ASSERT_EQ(QEL_Load_Param(0), 0);
+    int value = 0;
+    ASSERT_EQ(QEL_Get_ExposureTime(&value), 0);
+    if (value != 300) ++lost;
+  }
+  run = false;
+  reader.join();
+  EXPECT_EQ(lost, 0) << "loads whose restored value was replaced by an older one";
+  ASSERT_EQ(QEL_Save_Param(0), 0);
+  EXPECT_EQ(StoredRegister(0x4000, 0x03), (Bytes{300 >> 8, 300 & 0xFF}));
 }
 
 }  // namespace

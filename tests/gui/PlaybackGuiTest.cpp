@@ -19,8 +19,6 @@
 
 namespace {
 
-using shell::kCalibrationPage;
-using shell::kPicturePage;
 using testing_support::ScriptedOperator;
 using testmedia::Bytes;
 
@@ -39,7 +37,7 @@ class FixedRecording : public shell::RecordingHooks {
   bool recording_;
 };
 
-class PlaybackTest : public testing_support::ViewerTest {
+class PlaybackTest : public ViewerTest {
  protected:
   void Start(int head = 0) {
     ViewerTest::Start(head);
@@ -358,10 +356,14 @@ TEST_F(PlaybackTest, AFileThatBreaksWhilePlayingAbortsWithOneMessage) {
 
 TEST_F(PlaybackTest, MenuCommandsAndPageButtonsFollowThePlayback) {
   Start();
-  auto* pause = new QPushButton(QStringLiteral("Pause / Play"), Page(kPicturePage));
-  pause->setObjectName(QString::number(shell::kIdPausePlayButton));
-  auto* stop = new QPushButton(QStringLiteral("Play Stop"), Page(kPicturePage));
-  stop->setObjectName(QString::number(shell::kIdPlayStopButton));
+  auto* pause =
+      Page(kPicturePage)->findChild<QPushButton*>(QString::number(shell::kIdPausePlayButton));
+  auto* stop =
+      Page(kPicturePage)->findChild<QPushButton*>(QString::number(shell::kIdPlayStopButton));
+  ASSERT_NE(pause, nullptr);
+  ASSERT_NE(stop, nullptr);
+  EXPECT_FALSE(pause->isEnabled());
+  EXPECT_FALSE(stop->isEnabled());
 
   Window()->Dispatch(shell::kCmdOpenMedia);  // cancelled
   ASSERT_EQ(op_.calls.size(), 1u);
@@ -384,7 +386,15 @@ TEST_F(PlaybackTest, MenuCommandsAndPageButtonsFollowThePlayback) {
   EXPECT_TRUE(stop->isEnabled());
   Window()->MenuAction(shell::kCmdPausePlay)->trigger();
   EXPECT_EQ(player()->State(), playback::kPaused);
+  pause->click();
+  EXPECT_EQ(player()->State(), playback::kPlaying);
   Window()->MenuAction(shell::kCmdPlayStop)->trigger();
+  ExpectIdle();
+  Window()->Dispatch(shell::kCmdOpenMedia);  // cancelled: nothing starts
+  EXPECT_EQ(player()->State(), playback::kIdle);
+  op_.files.push_back(Video(QStringLiteral("menu.avi"), 30));
+  Window()->Dispatch(shell::kCmdOpenMedia);
+  stop->click();
   ExpectIdle();
   EXPECT_FALSE(pause->isEnabled());
   EXPECT_FALSE(stop->isEnabled());

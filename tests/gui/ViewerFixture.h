@@ -1,5 +1,5 @@
-// The viewer on the simulated unit, offscreen, for the GUI tests: start-up with a scripted
-// operator in a scratch directory, the picture as the operator sees it, and waits.
+// The viewer on the simulated unit, offscreen, for the GUI suites: start, stop, the picture as
+// painted, waits scaled for sanitizer builds.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,15 +13,17 @@
 #include <memory>
 
 #include "QEL_Sim.h"
+#include "sim/SimUnit.h"
 #include "tests/gui/ScriptedOperator.h"
 #include "viewer/live/ImageArea.h"
 #include "viewer/shell/Application.h"
-#include "viewer/shell/Ids.h"
 #include "viewer/shell/LivePage.h"
+#include "viewer/shell/MainWindow.h"
 #include "viewer/shell/Shell.h"
 
-namespace testing_support {
+namespace {
 
+using shell::kCalibrationPage;
 using shell::kPicturePage;
 
 // Sanitizer builds run several times slower; the waits scale with them.
@@ -40,10 +42,7 @@ class ViewerTest : public ::testing::Test {
     previousDir_ = QDir::currentPath();
     QDir::setCurrent(dir_.path());
     // The simulated unit outlives each viewer; every test starts from the same unit.
-    QELSIM_SetPlugged(1);
-    QELSIM_SetHead(0);
-    QELSIM_SetCisEeprom(2);
-    QELSIM_SetFrameRate(30000);
+    sim::Unit::Instance().Reset();
   }
 
   void TearDown() override {
@@ -115,4 +114,4 @@ class ViewerTest : public ::testing::Test {
   std::unique_ptr<shell::Application> app_;
 };
 
-}  // namespace testing_support
+}  // namespace

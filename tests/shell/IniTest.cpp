@@ -58,6 +58,14 @@ TEST(ProfileString, ReplacesOrAddsKeysAndKeepsEverythingElse) {
             "[A]\r\nx=1\r\n[S]\r\nk=v\r\n");
 }
 
+TEST(ProfileString, AByteOrderMarkIsNotPartOfTheFirstSection) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string text = bom + "[QEL_Viewer]\r\nWindowMode=1\r\n";
+  EXPECT_EQ(shell::ProfileIntFromText(text, "QEL_Viewer", "WindowMode", 0), 1);
+  EXPECT_EQ(shell::SetProfileStringInText(text, "QEL_Viewer", "WindowMode", "0"),
+            bom + "[QEL_Viewer]\r\nWindowMode=0\r\n");
+}
+
 TEST(ViewerIni, FirstStartInAnEmptyDirectoryWritesBothKeysAsZero) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());

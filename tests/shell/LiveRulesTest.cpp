@@ -136,6 +136,14 @@ TEST(CommandLine, SimulateScreenshotAndMistakes) {
   EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--screenshot"}).error.isEmpty());
   EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--simulate=80k"}).error.isEmpty());
   EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--frobnicate"}).error.isEmpty());
+  o = shell::ParseOptions({"QEL_Viewer", "--simulate-state=unit.state", "--simulate=160k"});
+  EXPECT_TRUE(o.simulate);
+  EXPECT_EQ(o.simulatedHead, 1);
+  EXPECT_EQ(o.simulateState, "unit.state");
+  EXPECT_TRUE(o.error.isEmpty());
+  EXPECT_TRUE(shell::ParseOptions({"QEL_Viewer", "--simulate-state", "s"}).simulate);
+  EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--simulate-state"}).error.isEmpty());
+  EXPECT_FALSE(shell::ParseOptions({"QEL_Viewer", "--screenshot="}).error.isEmpty());
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ class SimUnitTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Unit().Reset();
+    Unit().SetLogging(true);
     Unit().SetControlLatency(0us);
     backend = sim::CreateBackend();
     ASSERT_EQ(backend->Open(device), usb::OpenResult::Ok);

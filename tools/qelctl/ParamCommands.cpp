@@ -1,330 +1,267 @@
-// qelctl commands for camera parameters, the device status, raw EEPROM access and the parameter
-// sets stored in the unit EEPROM.
-#include <algorithm>
-#include <cctype>
-#include <chrono>
+// qelctl commands for camera parameters and the parameter sets stored in the unit EEPROM.
+#include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "Command.h"
+#include "Cli.h"
 #include "QEL_API.h"
+#include "viewer/picture/Controls.h"
+#include "viewer/picture/DeviceFunctions.h"
 
 namespace qelctl {
 namespace {
 
-using ScalarSet = int(QEL_CALL*)(int);
-using ScalarGet = int(QEL_CALL*)(int*);
-using IndexedSet = int(QEL_CALL*)(int, int);
-using IndexedGet = int(QEL_CALL*)(int, int*);
+using picture::DeviceFunction;
+using picture::ParamInfo;
 
-// One named parameter; the indexed forms are used when count > 1. A null setter means read-only.
-struct Parameter {
-  const char* name;
-  int count;
-  ScalarSet setScalar;
-  ScalarGet getScalar;
-  IndexedSet setIndexed;
-  IndexedGet getIndexed;
+// Command line of get and set.
+struct ParamArgs {
+  std::string name;
+  std::vector<std::string> words;  // [INDEX] and, for set, VALUE
+  bool json = false;
 };
 
-#define SCALAR(name) \
-  { #name, 1, QEL_Set_##name, QEL_Get_##name, nullptr, nullptr }
-#define READ_ONLY(name) \
-  { #name, 1, nullptr, QEL_Get_##name, nullptr, nullptr }
-#define INDEXED(name, count) \
-  { #name, count, nullptr, nullptr, QEL_Set_##name, QEL_Get_##name }
-
-const Parameter kParameters[] = {
-    INDEXED(ControlMode, 2),
-    SCALAR(BlackLevel),
-    SCALAR(ExposureTime),
-    SCALAR(RawGain),
-    SCALAR(AGC_AEC_Target),
-    INDEXED(Hysteresis, 4),
-    SCALAR(ControlSpeed),
-    INDEXED(ControlMonitor, 2),
-    SCALAR(MinLightLevel),
-    SCALAR(ALC_Param),
-    SCALAR(LightLevel),
-    SCALAR(AWB),
-    INDEXED(GainRB, 2),
-    INDEXED(ColorMatrix, 9),
-    INDEXED(GainYC, 3),
-    SCALAR(ALC_Target),
-    SCALAR(Gamma),
-    SCALAR(ImageFlip),
-    SCALAR(ImageRotation),
-    SCALAR(DVI_ImageSize),
-    SCALAR(NoiseReduction),
-    SCALAR(EdgeEnhancement),
-    SCALAR(VFPN_Corr),
-    SCALAR(DVI_Resolution),
-    SCALAR(CIS_ImageFineAdj),
-    SCALAR(DP_Corr),
-    SCALAR(FPN_Corr),
-    SCALAR(FPN_Data_Acquisition),
-    SCALAR(CIS_VoutCurrent),
-    READ_ONLY(CIS_Connect),
-    SCALAR(CIS_LimitFlag),
-    READ_ONLY(CIS_Type),
-    SCALAR(CIS_ConnectionDet),
-    SCALAR(CIS_OverCurrentDet),
-    SCALAR(CIS_ManualDetect),
-    READ_ONLY(FPGA_Ver),
-    SCALAR(DataFormat),
+// The call a command line names, its index checked against the parameter's list.
+struct Named {
+  const ParamInfo* info;
+  DeviceFunction function;
 };
 
-#undef SCALAR
-#undef READ_ONLY
-#undef INDEXED
-
-const Parameter* FindParameter(const std::string& name) {
-  for (const Parameter& p : kParameters) {
-    if (name == p.name) return &p;
+const ParamInfo& FindOrRefuse(const std::string& name) {
+  const ParamInfo* info = picture::FindParam(name);
+  if (info == nullptr) {
+    UsageError(Format("unknown parameter '%s' (qelctl get --help lists them)", name.c_str()));
   }
-  std::fprintf(stderr, "qelctl: unknown parameter %s\n", name.c_str());
-  return nullptr;
+  return *info;
 }
 
-// Reports a failed library call; every failure leaves qelctl with exit code 1.
-int Failed(const char* function, int result) {
-  std::fprintf(stderr, "qelctl: %s failed with result %d\n", function, result);
-  return 1;
-}
-
-bool ParseIntArg(const std::string& text, int& value) {
-  long long parsed = 0;
-  if (!ParseInt(text, parsed) || parsed < -2147483648LL || parsed > 4294967295LL) {
-    std::fprintf(stderr, "qelctl: not a number: %s\n", text.c_str());
-    return false;
+// words: the index (indexed parameters only) followed by valueWords values.
+Named Resolve(const ParamArgs& args, size_t valueWords) {
+  const ParamInfo& info = FindOrRefuse(args.name);
+  const bool indexed = info.count > 1;
+  const size_t expected = valueWords + (indexed ? 1 : 0);
+  const char* needs = valueWords == 0 ? "" : " and a value";
+  if (args.words.size() < expected) {
+    if (indexed) UsageError(Format("%s needs an index 0..%d%s", info.name, info.count - 1, needs));
+    UsageError(Format("%s needs a value", info.name));
   }
-  value = static_cast<int>(static_cast<unsigned long long>(parsed) & 0xFFFFFFFFu);
-  return true;
-}
-
-// Index argument of an indexed parameter; out-of-list indices go to the library, which refuses.
-bool ParseIndex(const Parameter& p, const std::vector<std::string>& args, size_t valueArgs,
-                int& index) {
-  index = 0;
-  if (args.size() != 1 + valueArgs + (p.count > 1 ? 1 : 0)) {
-    if (p.count > 1)
-      std::fprintf(stderr, "qelctl: %s takes an index 0..%d\n", p.name, p.count - 1);
-    else
-      std::fprintf(stderr, "qelctl: %s takes no index\n", p.name);
-    return false;
+  if (args.words.size() > expected) {
+    if (!indexed && args.words.size() == expected + 1) {
+      UsageError(Format("%s takes no index", info.name));
+    }
+    UsageError(Format("too many arguments for %s", info.name));
   }
-  return p.count == 1 || ParseIntArg(args[1], index);
-}
-
-int Get(const std::vector<std::string>& args) {
-  if (args.empty()) return 2;
-  const Parameter* p = FindParameter(args[0]);
   int index = 0;
-  if (p == nullptr || !ParseIndex(*p, args, 0, index)) return 2;
-  if (!WaitConnected()) return 1;
+  if (indexed) {
+    index = NumberIn(args.words[0], (std::string(info.name) + " index").c_str(), 0, info.count - 1);
+  }
+  return {&info, {picture::ParamOf(info), static_cast<uint8_t>(index)}};
+}
+
+std::string CallName(const char* prefix, const ParamInfo& info) {
+  return std::string(prefix) + info.name;
+}
+
+void Get(const Context& context, const Named& named, bool asJson) {
+  RequireConnection(context);
   int value = 0;
-  const int result = p->count > 1 ? p->getIndexed(index, &value) : p->getScalar(&value);
-  if (result != 0) return Failed(("QEL_Get_" + std::string(p->name)).c_str(), result);
-  std::printf("%d\n", value);
-  return 0;
-}
-
-int Set(const std::vector<std::string>& args) {
-  if (args.empty()) return 2;
-  const Parameter* p = FindParameter(args[0]);
-  int index = 0;
-  int value = 0;
-  if (p == nullptr || !ParseIndex(*p, args, 1, index) || !ParseIntArg(args.back(), value)) return 2;
-  if (p->setScalar == nullptr && p->setIndexed == nullptr) {
-    std::fprintf(stderr, "qelctl: %s is read-only\n", p->name);
-    return 2;
+  Check(CallName("QEL_Get_", *named.info).c_str(), picture::GetDevice(named.function, &value));
+  if (!asJson) {
+    std::printf("%d\n", value);
+    return;
   }
-  if (!WaitConnected()) return 1;
-  const int result = p->count > 1 ? p->setIndexed(index, value) : p->setScalar(value);
-  if (result != 0) return Failed(("QEL_Set_" + std::string(p->name)).c_str(), result);
-  return 0;
+  nlohmann::json out{{"name", named.info->name}};
+  if (named.info->count > 1) out["index"] = named.function.index;
+  out["value"] = value;
+  std::printf("%s\n", out.dump().c_str());
 }
 
-void PrintHex(const char* label, const unsigned char* bytes, size_t count) {
-  std::printf("%s", label);
-  for (size_t i = 0; i < count; ++i) std::printf(" %02X", bytes[i]);
-  std::printf("\n");
+// The values a list control produces: "0, 3".
+std::string Describe(const picture::DeviceValues& allowed) {
+  std::string text;
+  for (const int v : allowed.values) text += (text.empty() ? "" : ", ") + std::to_string(v);
+  return text;
 }
 
-int Status(const std::vector<std::string>& args) {
-  if (!args.empty()) return 2;
-  if (!WaitConnected()) return 1;
-  unsigned char status[16] = {};
-  int result = QEL_GetDevStatus(sizeof status, status);
-  if (result != 0) return Failed("QEL_GetDevStatus", result);
-  unsigned char mask[6] = {};
-  result = QEL_GetFpgaStatus(sizeof mask, mask);
-  if (result != 0) return Failed("QEL_GetFpgaStatus", result);
-  PrintHex("status:     ", status, sizeof status);
-  PrintHex("change mask:", mask, sizeof mask);
-  return 0;
+// Values a Picture page control can produce for the attached head, else the register field's.
+picture::DeviceValues Allowed(const Named& named, int cisType) {
+  if (auto values = picture::ControlValues(named.function, cisType)) return *values;
+  return {picture::FieldRange(named.info->field), {}};
 }
 
-// Hex dump, 16 bytes a line, each line led by its EEPROM address.
-void Dump(unsigned address, const std::vector<unsigned char>& data) {
-  for (size_t line = 0; line < data.size(); line += 16) {
-    std::printf("%05X:", static_cast<unsigned>(address + line));
-    for (size_t i = line; i < std::min(line + 16, data.size()); ++i) std::printf(" %02X", data[i]);
-    std::printf("\n");
-  }
-}
-
-// Hex digits in pairs; spaces, colons and commas between bytes are allowed.
-bool ParseHexBytes(const std::vector<std::string>& words, std::vector<unsigned char>& bytes) {
-  std::string digits;
-  for (const std::string& word : words) {
-    for (char c : word) {
-      if (std::isxdigit(static_cast<unsigned char>(c)))
-        digits += c;
-      else if (c != ':' && c != ',' && c != ' ')
-        return false;
+// `text` is the value as the command line gave it.
+void Set(const Context& context, const Named& named, long long value, const std::string& text) {
+  RequireConnection(context);
+  const int cisType = CisType();
+  const picture::DeviceValues allowed = Allowed(named, cisType);
+  if (value < allowed.range.min || value > allowed.range.max ||
+      !allowed.Contains(static_cast<int>(value))) {
+    const std::string what = named.info->count > 1
+                                 ? Format("%s %d", named.info->name, named.function.index)
+                                 : std::string(named.info->name);
+    if (allowed.values.empty()) {
+      UsageError(Format("value %s for %s is outside %d..%d", text.c_str(), what.c_str(),
+                        allowed.range.min, allowed.range.max));
     }
+    UsageError(Format("value %s for %s is not one of %s with a %s head", text.c_str(), what.c_str(),
+                      Describe(allowed).c_str(), CisTypeName(cisType)));
   }
-  if (digits.empty() || digits.size() % 2 != 0) return false;
-  for (size_t i = 0; i < digits.size(); i += 2)
-    bytes.push_back(static_cast<unsigned char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-  return true;
-}
-
-// Polls the status until the selected EEPROM reports ready (byte 3 unit, byte 4 head).
-int WaitEepromIdle(int selector, int timeoutMs = 2000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    unsigned char status[16] = {};
-    const int result = QEL_GetDevStatus(sizeof status, status);
-    if (result != 0) return Failed("QEL_GetDevStatus", result);
-    const int state = status[selector == 0 ? 3 : 4];
-    if (state == 0) return 0;
-    if (state != 1 || std::chrono::steady_clock::now() >= deadline) {
-      std::fprintf(stderr, "qelctl: EEPROM %d not ready (state %d)\n", selector, state);
-      return 1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
-
-int Eeprom(const std::vector<std::string>& args) {
-  if (args.size() < 4) return 2;
-  int selector = 0;
-  int address = 0;
-  if (!ParseIntArg(args[1], selector) || !ParseIntArg(args[2], address)) return 2;
-  if (args[0] == "read") {
-    int length = 0;
-    if (args.size() != 4 || !ParseIntArg(args[3], length) || length < 0 || length > 0xFFFF)
-      return 2;
-    if (!WaitConnected()) return 1;
-    std::vector<unsigned char> data(static_cast<size_t>(length));
-    const int result =
-        QEL_EepromRead(selector, static_cast<unsigned>(address), length, data.data());
-    if (result != 0) return Failed("QEL_EepromRead", result);
-    Dump(static_cast<unsigned>(address), data);
-    return 0;
-  }
-  if (args[0] == "write") {
-    std::vector<unsigned char> data;
-    if (!ParseHexBytes({args.begin() + 3, args.end()}, data) || data.size() > 0xFFFF) {
-      std::fprintf(stderr, "qelctl: HEXBYTES must be pairs of hex digits\n");
-      return 2;
-    }
-    if (!WaitConnected()) return 1;
-    if (WaitEepromIdle(selector) != 0) return 1;
-    const int result = QEL_EepromWrite(selector, static_cast<unsigned>(address),
-                                       static_cast<int>(data.size()), data.data());
-    if (result != 0) return Failed("QEL_EepromWrite", result);
-    return 0;
-  }
-  return 2;
-}
-
-// Splits off the --default flag; the remaining words are positional.
-std::vector<std::string> TakeDefaultFlag(const std::vector<std::string>& args, bool& isDefault) {
-  std::vector<std::string> rest;
-  isDefault = false;
-  for (const std::string& arg : args) {
-    if (arg == "--default")
-      isDefault = true;
-    else
-      rest.push_back(arg);
-  }
-  return rest;
+  Check(CallName("QEL_Set_", *named.info).c_str(),
+        picture::SetDevice(named.function, static_cast<int>(value)));
 }
 
 // The library saves its parameter shadow, which only holds what this process has read or
 // written; a fresh qelctl has touched nothing. Reading every parameter first brings the shadow
 // in step with the unit, so the stored set is the unit's and not a set of untouched 0xFFFF.
-int ReadEveryParameter() {
-  for (const Parameter& p : kParameters) {
-    for (int index = 0; index < p.count; ++index) {
+void ReadEveryParameter() {
+  for (const ParamInfo& info : picture::Params()) {
+    for (int index = 0; index < info.count; ++index) {
       int value = 0;
-      const int result = p.count > 1 ? p.getIndexed(index, &value) : p.getScalar(&value);
+      const int result = info.get(index, &value);
       if (result != 0) {
-        std::fprintf(stderr, "qelctl: reading %s failed with result %d; nothing saved\n", p.name,
-                     result);
-        return result;
+        DeviceError(Format("reading %s failed, nothing saved: %s (result %d)", info.name,
+                           ResultText(CallName("QEL_Get_", info), result).c_str(), result));
       }
     }
   }
-  return 0;
 }
 
-int SaveParam(const std::vector<std::string>& args) {
-  bool isDefault = false;
-  if (!TakeDefaultFlag(args, isDefault).empty()) return 2;
-  if (!WaitConnected()) return 1;
-  if (ReadEveryParameter() != 0) return 1;
-  const int result = isDefault ? QEL_Save_Default_Param(0) : QEL_Save_Param(0);
-  if (result != 0) return Failed(isDefault ? "QEL_Save_Default_Param" : "QEL_Save_Param", result);
-  return 0;
+constexpr unsigned kUserSetAddress = 0x4000;
+constexpr unsigned kDefaultSetAddress = 0x6000;
+constexpr unsigned char kMagic[4] = {'Q', 'E', 'L', 0};
+
+// The refusal a load gives for the stored header as it is now (2 no set, 3 version, 4 damaged,
+// 6 no values for the head), 0 when the header is sound, -1 when it cannot be read.
+int HeaderRefusal(unsigned address) {
+  unsigned char header[64] = {};
+  if (QEL_EepromRead(0, address, sizeof header, header) != 0) return -1;
+  if (std::memcmp(header, kMagic, 4) != 0) return 2;
+  if (header[4] != 1) return 3;
+  if (header[5] != 0) return 4;
+  int type = 0;
+  QEL_Get_CIS_Type(&type);  // a failed read selects bank 0, as the load does
+  return std::memcmp(header + (type == 0 ? 16 : 32), kMagic, 4) != 0 ? 6 : 0;
 }
 
-int LoadParam(const std::vector<std::string>& args) {
-  bool isDefault = false;
-  if (!TakeDefaultFlag(args, isDefault).empty()) return 2;
-  if (!WaitConnected()) return 1;
-  const int result = isDefault ? QEL_Load_Default_Param(0) : QEL_Load_Param(0);
-  if (result != 0) return Failed(isDefault ? "QEL_Load_Default_Param" : "QEL_Load_Param", result);
-  return 0;
+// A load's codes 2..7 are either its own refusals or a count of failed register writes; the
+// header tells which.
+void CheckLoad(const char* function, int result, unsigned address) {
+  if (result == 0) return;
+  if (result >= 2) {
+    const int refusal = HeaderRefusal(address);
+    // A sound header leaves 5 to the record read; an unreadable one leaves the code as it is.
+    const bool ownRefusal = refusal < 0 || result == refusal || (result == 5 && refusal == 0);
+    if (!ownRefusal) {
+      DeviceError(
+          Format("%s: %s (result %d)", function, RestoreFailuresText(result).c_str(), result));
+    }
+  }
+  Check(function, result);
 }
 
-int ClearParam(const std::vector<std::string>& args) {
-  bool isDefault = false;
-  const std::vector<std::string> rest = TakeDefaultFlag(args, isDefault);
-  int mode = 0;
-  if (rest.size() > 1 || (rest.size() == 1 && !ParseIntArg(rest[0], mode))) return 2;
-  if (!WaitConnected()) return 1;
-  const int result = isDefault ? QEL_Clear_Default_Param(mode) : QEL_Clear_Param(mode);
-  if (result != 0) return Failed(isDefault ? "QEL_Clear_Default_Param" : "QEL_Clear_Param", result);
-  return 0;
+void SaveParam(const Context& context, bool isDefault) {
+  RequireConnection(context);
+  ReadEveryParameter();
+  if (isDefault)
+    Check("QEL_Save_Default_Param", QEL_Save_Default_Param(0));
+  else
+    Check("QEL_Save_Param", QEL_Save_Param(0));
 }
 
-CommandRegistrar getCommand({"get",
-                             "get NAME [INDEX]          read a parameter (NAME as in QEL_Get_NAME)",
-                             Get});
-CommandRegistrar setCommand(
-    {"set", "set NAME [INDEX] VALUE    write a parameter (NAME as in QEL_Set_NAME)", Set});
-CommandRegistrar statusCommand(
-    {"status", "status                    device status record and change mask in hex", Status});
-CommandRegistrar eepromCommand({"eeprom",
-                                "eeprom read SEL ADDR LEN | eeprom write SEL ADDR HEXBYTES  "
-                                "EEPROM access (SEL 0 unit, 1 head)",
-                                Eeprom});
-CommandRegistrar saveParamCommand(
-    {"save-param", "save-param [--default]    store the parameter set in the unit EEPROM",
-     SaveParam});
-CommandRegistrar loadParamCommand(
-    {"load-param", "load-param [--default]    load the stored parameter set into the unit",
-     LoadParam});
-CommandRegistrar clearParamCommand(
-    {"clear-param",
-     "clear-param [MODE] [--default]  erase the stored set (0 header only, 1 whole area)",
-     ClearParam});
+void LoadParam(const Context& context, bool isDefault) {
+  RequireConnection(context);
+  if (isDefault)
+    CheckLoad("QEL_Load_Default_Param", QEL_Load_Default_Param(0), kDefaultSetAddress);
+  else
+    CheckLoad("QEL_Load_Param", QEL_Load_Param(0), kUserSetAddress);
+}
+
+void ClearParam(const Context& context, bool isDefault, int mode) {
+  RequireConnection(context);
+  if (isDefault)
+    Check("QEL_Clear_Default_Param", QEL_Clear_Default_Param(mode));
+  else
+    Check("QEL_Clear_Param", QEL_Clear_Param(mode));
+}
+
+std::string ParameterNames() {
+  std::string text = "Parameters (NAME as in QEL_Get_NAME; case does not matter):";
+  size_t column = 0;
+  for (const ParamInfo& info : picture::Params()) {
+    const std::string entry =
+        info.count > 1 ? Format("%s[0..%d]", info.name, info.count - 1) : info.name;
+    if (column == 0 || column + entry.size() > 76) {
+      text += "\n  ";
+      column = 2;
+    } else {
+      text += " ";
+      ++column;
+    }
+    text += entry;
+    column += entry.size();
+  }
+  return text;
+}
+
+void AddParamCommands(CLI::App& app, Context& context) {
+  auto getArgs = std::make_shared<ParamArgs>();
+  CLI::App* get = app.add_subcommand("get", "Read a parameter: get NAME [INDEX]");
+  get->add_option("NAME", getArgs->name, "Parameter name")->required();
+  get->add_option("INDEX", getArgs->words, "Index, for parameters with several");
+  get->add_flag("--json", getArgs->json, "Print one JSON object");
+  get->footer(ParameterNames());
+  // Usage faults are found while parsing, before the library starts.
+  get->callback([&context, getArgs] {
+    const Named named = Resolve(*getArgs, 0);
+    context.action = [&context, named, asJson = getArgs->json] { Get(context, named, asJson); };
+  });
+
+  auto setArgs = std::make_shared<ParamArgs>();
+  CLI::App* set = app.add_subcommand(
+      "set", "Write a parameter: set NAME [INDEX] VALUE, within the range its page control has");
+  set->add_option("NAME", setArgs->name, "Parameter name")->required();
+  set->add_option("ARGS", setArgs->words, "Index (for parameters with several) and value");
+  set->footer(ParameterNames());
+  set->callback([&context, setArgs] {
+    const ParamInfo& info = FindOrRefuse(setArgs->name);
+    if (info.set == nullptr) UsageError(Format("%s is read-only", info.name));
+    const Named named = Resolve(*setArgs, 1);
+    const std::string text = setArgs->words.back();
+    const long long value = Number(text, "value");
+    context.action = [&context, named, value, text] { Set(context, named, value, text); };
+  });
+
+  auto isDefault = std::make_shared<bool>(false);
+  CLI::App* save =
+      app.add_subcommand("save-param", "Store the unit's parameters in the unit EEPROM");
+  save->add_flag("--default", *isDefault, "The default set instead of the user set");
+  save->callback([&context, isDefault] {
+    context.action = [&context, isDefault] { SaveParam(context, *isDefault); };
+  });
+
+  CLI::App* load =
+      app.add_subcommand("load-param", "Load the parameter set stored in the unit EEPROM");
+  load->add_flag("--default", *isDefault, "The default set instead of the user set");
+  load->callback([&context, isDefault] {
+    context.action = [&context, isDefault] { LoadParam(context, *isDefault); };
+  });
+
+  auto mode = std::make_shared<std::string>("0");
+  CLI::App* clear =
+      app.add_subcommand("clear-param", "Erase the stored parameter set: clear-param [MODE]");
+  clear->add_option("MODE", *mode, "0 erases the header only (default), 1 the whole area");
+  clear->add_flag("--default", *isDefault, "The default set instead of the user set");
+  clear->callback([&context, isDefault, mode] {
+    const int m = NumberIn(*mode, "MODE", 0, 1);
+    context.action = [&context, isDefault, m] { ClearParam(context, *isDefault, m); };
+  });
+}
+
+const RegisterCommands kRegistered(20, AddParamCommands);
 
 }  // namespace
 }  // namespace qelctl

@@ -66,7 +66,7 @@ void DisplayThread::Body() {
       displayed = 0;
     }
 
-    if (!WaitDataSemaphore(semaphore, kWaitMs)) continue;
+    if (!WaitDataSemaphore(semaphore, kWaitMs, [this] { return KeepRunning(); })) continue;
     DrainDataSemaphore(semaphore);
 
     QEL_GetIndex(&counter);

@@ -1,6 +1,7 @@
 // Waiting on the library's data semaphore.
 #include "viewer/live/SemaphoreWait.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -45,6 +46,17 @@ bool WaitDataSemaphore(QEL_HANDLE handle, int timeoutMs) {
   while (r != 0 && errno == EINTR);
   return r == 0;
 #endif
+}
+
+bool WaitDataSemaphore(QEL_HANDLE handle, int timeoutMs, const std::function<bool()>& keepWaiting) {
+  constexpr int kSliceMs = 20;
+  while (keepWaiting()) {
+    const int slice = std::min(timeoutMs, kSliceMs);
+    if (WaitDataSemaphore(handle, slice)) return true;
+    timeoutMs -= slice;
+    if (timeoutMs <= 0) return false;
+  }
+  return false;
 }
 
 void DrainDataSemaphore(QEL_HANDLE handle) {

@@ -1,6 +1,7 @@
 // The playback widgets and where they go on the page.
 #include "viewer/playback/PlaybackWidgets.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
@@ -21,6 +22,29 @@ template <typename T>
 T* FindById(QWidget* page, int id) {
   return page->findChild<T*>(QString::number(id));
 }
+
+// Keeps the video window on the image area's rectangle wherever the page's layout puts it.
+class FollowImageArea : public QObject {
+ public:
+  FollowImageArea(QWidget* imageArea, QWidget* videoWindow)
+      : QObject(videoWindow), imageArea_(imageArea), videoWindow_(videoWindow) {
+    imageArea->installEventFilter(this);
+    videoWindow->setGeometry(imageArea->geometry());
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == imageArea_ &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+      videoWindow_->setGeometry(imageArea_->geometry());
+    }
+    return false;
+  }
+
+ private:
+  QWidget* imageArea_;
+  QWidget* videoWindow_;
+};
 
 QLabel* MakeLabel(QWidget* page, int id) {
   auto* label = new QLabel(page);
@@ -58,11 +82,18 @@ PlaybackControls AttachPlaybackControls(shell::LivePage* page) {
   if (c.videoWindow == nullptr) {
     c.videoWindow = new QWidget(page);
     c.videoWindow->setObjectName(QString::number(shell::kIdVideoWindow));
-    c.videoWindow->setGeometry(page->Image()->geometry());
     c.videoWindow->hide();
   }
   c.view = c.videoWindow->findChild<VideoView*>();
-  if (c.view == nullptr) c.view = new VideoView(c.videoWindow);
+  if (c.view == nullptr) {
+    c.view = new VideoView(c.videoWindow);
+    new FollowImageArea(page->Image(), c.videoWindow);
+  }
+  // Hidden during playback, the image area keeps its place in the page's layout, so neither the
+  // video window over it nor the controls around it move.
+  QSizePolicy policy = page->Image()->sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  page->Image()->setSizePolicy(policy);
 
   c.fileLabel = FindById<QLabel>(page, shell::kIdFileLabel);
   if (c.fileLabel == nullptr) {

@@ -40,8 +40,8 @@ struct PlaybackControls {
 };
 
 // Finds the playback controls on a page by their ids and creates those it lacks: the video
-// window hidden over the image area, the file label hidden where the frame-rate line is, and the
-// status label reading "LIVE".
+// window, hidden, the file label, hidden, where the frame-rate line is, and the status label
+// reading "LIVE". The video window is kept on the image area's rectangle.
 PlaybackControls AttachPlaybackControls(shell::LivePage* page);
 
 }  // namespace playback

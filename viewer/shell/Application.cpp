@@ -27,28 +27,37 @@ constexpr uint64_t kScreenshotFrames = 10;
 constexpr int kScreenshotSettleMs = 1500;
 constexpr int kScreenshotTimeoutMs = 5000;
 
-// "NAME FILE" or "NAME=FILE" at arguments[i]: the file into `file` (i moves past it) and true;
-// false for another argument.
-bool FileArgument(const QStringList& arguments, int& i, const QString& name, QString& file,
-                  QString& error) {
-  const QString& arg = arguments[i];
-  if (arg == name) {
-    if (i + 1 < arguments.size()) file = arguments[++i];
-  } else if (arg.startsWith(name + QLatin1Char('='))) {
-    file = arg.mid(name.size() + 1);
-  } else {
-    return false;
-  }
-  if (file.isEmpty()) error = name + QStringLiteral(" needs a file name");
-  return true;
-}
-
 }  // namespace
 
 Options ParseOptions(const QStringList& arguments) {
   Options options;
-  for (int i = 1; i < arguments.size(); ++i) {
+  // Options that take a file, as "--name FILE" or "--name=FILE".
+  const struct {
+    QLatin1String name;
+    QString Options::*file;
+  } fileOptions[] = {
+      {QLatin1String("--screenshot"), &Options::screenshot},
+      {QLatin1String("--simulate-state"), &Options::simulateState},
+      {QLatin1String("--play"), &Options::play},
+  };
+  for (int i = 1; i < arguments.size() && options.error.isEmpty(); ++i) {
     const QString& arg = arguments[i];
+    bool taken = false;
+    for (const auto& option : fileOptions) {
+      if (arg == option.name) {
+        if (i + 1 < arguments.size()) options.*option.file = arguments[++i];
+      } else if (arg.startsWith(option.name + QLatin1Char('='))) {
+        options.*option.file = arg.mid(option.name.size() + 1);
+      } else {
+        continue;
+      }
+      taken = true;
+      if ((options.*option.file).isEmpty()) {
+        options.error = QStringLiteral("%1 needs a file name").arg(option.name);
+      }
+      break;
+    }
+    if (taken) continue;
     if (arg == QLatin1String("--simulate")) {
       options.simulate = true;
     } else if (arg.startsWith(QLatin1String("--simulate="))) {
@@ -61,12 +70,12 @@ Options ParseOptions(const QStringList& arguments) {
       } else {
         options.error = QStringLiteral("unknown head in %1 (use 40k or 160k)").arg(arg);
       }
-    } else if (!FileArgument(arguments, i, QStringLiteral("--screenshot"), options.screenshot,
-                             options.error) &&
-               !FileArgument(arguments, i, QStringLiteral("--play"), options.play, options.error)) {
+    } else {
       options.error = QStringLiteral("unknown argument %1").arg(arg);
     }
   }
+  // Keeping the simulated unit's state implies simulating it.
+  if (!options.simulateState.isEmpty()) options.simulate = true;
   return options;
 }
 
@@ -95,6 +104,11 @@ void Application::StartUp(const Options& options) {
   if (options.simulate) {
     QELSIM_Enable(1);
     QELSIM_SetHead(options.simulatedHead);
+    // Checked by the program's entry before it gets here; a file that turned bad since only
+    // means a fresh unit.
+    if (!options.simulateState.isEmpty()) {
+      QELSIM_SetStateFile(options.simulateState.toLocal8Bit().constData());
+    }
   }
   QEL_Init();  // the library keeps connecting by itself; nothing to check
 

@@ -19,12 +19,13 @@ struct Options {
   bool simulate = false;
   int simulatedHead = 0;  // 0 40K, 1 160K
   QString screenshot;     // save a PNG of the main window once live frames show, then exit
+  QString simulateState;  // keep the simulated unit's EEPROMs in this file (implies simulate)
   QString play;           // a media file played at start-up; the screenshot waits for its picture
   QString error;          // non-empty for a command line that cannot be used
 };
 
-// --simulate, --simulate=160k (or =40k), --screenshot FILE (or --screenshot=FILE), --play FILE
-// (or --play=FILE).
+// --simulate, --simulate=160k (or =40k), --simulate-state FILE, --screenshot FILE, --play FILE; a
+// file option may also be written --name=FILE.
 Options ParseOptions(const QStringList& arguments);
 
 class Application {

@@ -72,10 +72,21 @@ bool KeyValue(const std::string& line, std::string& key, std::string& value) {
   return true;
 }
 
-bool FindValue(const std::string& text, const std::string& section, const std::string& key,
+// An editor may have saved the file with a UTF-8 byte order mark; it is not part of the first
+// line. The mark is kept when the file is written back.
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+std::string WithoutBom(const std::string& text, bool& hadBom) {
+  hadBom = text.compare(0, 3, kUtf8Bom) == 0;
+  return hadBom ? text.substr(3) : text;
+}
+
+bool FindValue(const std::string& file, const std::string& section, const std::string& key,
                std::string& value) {
   bool crlf = false;
   bool inSection = false;
+  bool bom = false;
+  const std::string text = WithoutBom(file, bom);
   for (const std::string& line : SplitLines(text, crlf)) {
     std::string name;
     if (SectionName(line, name)) {
@@ -138,9 +149,11 @@ int GetPrivateProfileInt(const std::string& path, const std::string& section,
   return ProfileIntFromText(text, section, key, defaultValue);
 }
 
-std::string SetProfileStringInText(const std::string& text, const std::string& section,
+std::string SetProfileStringInText(const std::string& file, const std::string& section,
                                    const std::string& key, const std::string& value) {
   bool crlf = false;
+  bool bom = false;
+  const std::string text = WithoutBom(file, bom);
   std::vector<std::string> lines = SplitLines(text, crlf);
 #ifdef _WIN32
   if (text.empty()) crlf = true;
@@ -178,7 +191,7 @@ std::string SetProfileStringInText(const std::string& text, const std::string& s
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
   }
 
-  std::string out;
+  std::string out = bom ? kUtf8Bom : "";
   const char* eol = crlf ? "\r\n" : "\n";
   for (const std::string& line : lines) out += line + eol;
   return out;

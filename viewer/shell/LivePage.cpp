@@ -3,8 +3,10 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QSignalBlocker>
 
@@ -19,29 +21,33 @@ struct CameraInfoRow {
   int labelId;
   const char* label;
   int valueId;
-  int y;  // page coordinates; the FPN row is never shown
+  bool shown;  // the FPN row is never shown
 };
 
+// In the order of the box; the separator stands before the version rows.
 constexpr CameraInfoRow kCameraInfoRows[] = {
-    {9012, "CIS Type : ", 9112, 33},
-    {9001, "CIS EEPROM : ", 9101, 51},
-    {9002, "    CIS S/N : ", 9102, 69},
-    {9003, "    CIS Usage Count : ", 9103, 87},
-    {9004, "    CIS Upper Limit : ", 9104, 105},
-    {9005, "    Defect Pixel Data : ", 9105, 123},
-    {9006, "    FPN Data : ", 9106, -1},
-    {9009, "    Red Gain : ", 9109, 141},
-    {9010, "    Blue Gain : ", 9110, 159},
-    {9011, "    IFA : ", 9111, 177},
-    {9007, "Firmware Ver. : ", 9107, 208},
-    {9008, "FPGA Ver. : ", 9108, 226},
+    {9012, "CIS Type : ", 9112, true},
+    {9001, "CIS EEPROM : ", 9101, true},
+    {9002, "    CIS S/N : ", 9102, true},
+    {9003, "    CIS Usage Count : ", 9103, true},
+    {9004, "    CIS Upper Limit : ", 9104, true},
+    {9005, "    Defect Pixel Data : ", 9105, true},
+    {9006, "    FPN Data : ", 9106, false},
+    {9009, "    Red Gain : ", 9109, true},
+    {9010, "    Blue Gain : ", 9110, true},
+    {9011, "    IFA : ", 9111, true},
+    {9007, "Firmware Ver. : ", 9107, true},
+    {9008, "FPGA Ver. : ", 9108, true},
 };
+constexpr int kSeparatorBefore = 9007;
 
+// The box is at least as large as on the page layout; a larger font makes it grow.
 constexpr int kCameraInfoWidth = 330;
 constexpr int kCameraInfoHeight = 240;
-constexpr int kLabelX = 845;
-constexpr int kValueX = 980;
-constexpr int kRowHeight = 16;
+constexpr int kValueColumnWidth = 170;
+constexpr int kFrameRateWidth = 200;
+constexpr int kPageMargin = 8;
+constexpr int kColumnGap = 10;
 
 QString Id(int id) {
   return QString::number(id);
@@ -61,62 +67,123 @@ LivePage::LivePage(int index, QWidget* parent)
       imageArea_(new ImageArea(this)),
       frameRate_(new QLabel(this)),
       zoomList_(new QComboBox(this)),
-      groupArea_(new QWidget(this)) {
+      groupSelector_(new QComboBox(this)),
+      groupArea_(new QWidget(this)),
+      topRow_(new QHBoxLayout),
+      bottomRow_(new QHBoxLayout) {
   // Workers address the page by its index through this table.
   if (index >= 0 && index < kPageCount) TheShell().pages[index] = this;
-  imageArea_->move(kImageAreaX, kImageAreaY);
+  widgets_[kIdImageArea] = imageArea_;
 
   frameRate_->setObjectName(Id(kIdFrameRateText));
   frameRate_->setTextFormat(Qt::PlainText);
-  frameRate_->setGeometry(448, 13, 270, 16);
+  frameRate_->setMinimumWidth(kFrameRateWidth);
+  widgets_[kIdFrameRateText] = frameRate_;
 
   zoomList_->setObjectName(Id(kIdZoomList));
-  zoomList_->setGeometry(730, 10, 80, 22);
+  zoomList_->setFocusPolicy(Qt::StrongFocus);
+  widgets_[kIdZoomList] = zoomList_;
   FillZoomList(0);
   // Only a confirmed choice counts, not a selection made by the program.
   connect(zoomList_, &QComboBox::activated, this, [this](int entry) {
     if (zoomChosen) zoomChosen(entry);
   });
 
-  BuildCameraInfo();
-
+  groupSelector_->setObjectName(Id(kIdGroupSelector));
+  groupSelector_->setFocusPolicy(Qt::StrongFocus);
+  widgets_[kIdGroupSelector] = groupSelector_;
   groupArea_->setObjectName(QStringLiteral("groupArea"));
-  groupArea_->move(kGroupAreaX, kGroupAreaY);
+
+  topRow_->addWidget(ForwardingButton(3001, "Default", kCmdEepromLoadDefault));
+  topRow_->addWidget(ForwardingButton(3002, "Data Write", kCmdEepromSave));
+  topRow_->addWidget(ForwardingButton(3003, "Data Read", kCmdEepromLoad));
+  topRow_->addStretch(1);
+  topRow_->addWidget(frameRate_);
+  topRow_->addWidget(zoomList_);
+
+  auto* left = new QVBoxLayout;
+  left->addLayout(topRow_);
+  left->addWidget(imageArea_);
+  left->addLayout(bottomRow_);
+  left->addStretch(1);
+
+  BuildCameraInfo();
+  auto* right = new QVBoxLayout;
+  right->addWidget(cameraInfo_, 0, Qt::AlignLeft);
+  right->addWidget(groupSelector_, 0, Qt::AlignLeft);
+  right->addWidget(groupArea_);
+  right->addStretch(1);
+
+  auto* page = new QHBoxLayout(this);
+  page->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+  page->setSpacing(kColumnGap);
+  page->addLayout(left);
+  page->addLayout(right);
+  page->addStretch(1);
+}
+
+QPushButton* LivePage::ForwardingButton(int id, const char* text, int command) {
+  auto* button = new QPushButton(QString::fromLatin1(text), this);
+  button->setObjectName(Id(id));
+  widgets_[id] = button;
+  connect(button, &QPushButton::clicked, this, [this, command] {
+    if (sendCommand) sendCommand(command);
+  });
+  return button;
 }
 
 void LivePage::BuildCameraInfo() {
   cameraInfo_ = new QGroupBox(QStringLiteral("Camera Info"), this);
   cameraInfo_->setObjectName(Id(kIdCameraInfoBox));
-  cameraInfo_->setGeometry(kCameraInfoX, kCameraInfoY, kCameraInfoWidth, kCameraInfoHeight);
-  const int left = kLabelX - kCameraInfoX;
-  const int valueLeft = kValueX - kCameraInfoX;
+  widgets_[kIdCameraInfoBox] = cameraInfo_;
+  // Rows follow the font's metrics, so no text is cut with a larger application font.
+  auto* grid = new QGridLayout(cameraInfo_);
+  grid->setContentsMargins(15, grid->contentsMargins().top(), 8, 8);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(2);
+  grid->setColumnMinimumWidth(1, kValueColumnWidth);
+  int line = 0;
   for (const CameraInfoRow& row : kCameraInfoRows) {
+    if (row.valueId == kSeparatorBefore) {
+      auto* separator = new QFrame(cameraInfo_);
+      separator->setObjectName(Id(kIdCameraInfoSeparator));
+      separator->setFrameShape(QFrame::HLine);
+      separator->setFrameShadow(QFrame::Sunken);
+      widgets_[kIdCameraInfoSeparator] = separator;
+      grid->addWidget(separator, line++, 0, 1, 2);
+    }
     auto* label = new QLabel(QString::fromLatin1(row.label), cameraInfo_);
     label->setObjectName(Id(row.labelId));
     label->setTextFormat(Qt::PlainText);
     auto* value = new QLabel(cameraInfo_);
     value->setObjectName(Id(row.valueId));
     value->setTextFormat(Qt::PlainText);
+    widgets_[row.labelId] = label;
+    widgets_[row.valueId] = value;
     cameraInfoValues_[row.valueId] = value;
-    if (row.y < 0) {
+    if (!row.shown) {
       label->hide();
       value->hide();
       continue;
     }
-    const int y = row.y - kCameraInfoY;
-    label->setGeometry(left, y, valueLeft - left, kRowHeight);
-    value->setGeometry(valueLeft, y, kCameraInfoWidth - valueLeft - 8, kRowHeight);
+    grid->addWidget(label, line, 0);
+    grid->addWidget(value, line, 1);
+    ++line;
   }
-  auto* separator = new QFrame(cameraInfo_);
-  separator->setObjectName(Id(kIdCameraInfoSeparator));
-  separator->setFrameShape(QFrame::HLine);
-  separator->setFrameShadow(QFrame::Sunken);
-  separator->setGeometry(left, 200 - kCameraInfoY, kCameraInfoWidth - 2 * left, 2);
+  grid->setRowStretch(line, 1);
+  // At least as large as on the page layout, larger where the font needs it.
+  const QSize need = cameraInfo_->minimumSizeHint();
+  cameraInfo_->setMinimumSize(std::max(kCameraInfoWidth, need.width()),
+                              std::max(kCameraInfoHeight, need.height()));
 }
 
-void LivePage::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  groupArea_->resize(std::max(0, width() - kGroupAreaX), std::max(0, height() - kGroupAreaY));
+void LivePage::SetCameraInfoRowsEnabled(bool enabled) {
+  for (int id : {9002, 9003, 9004, 9005, 9006, 9009, 9010, 9011}) {
+    for (int which : {id, id + 100}) {
+      const auto it = widgets_.find(which);
+      if (it != widgets_.end()) it->second->setEnabled(enabled);
+    }
+  }
 }
 
 void LivePage::FillZoomList(int cisType) {

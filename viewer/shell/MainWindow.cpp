@@ -68,6 +68,7 @@ MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
   for (int index = 0; index < kPageCount; ++index) {
     LivePage* page = CreatePage(index, tabs_);
     page->zoomChosen = [this, index](int entry) { ZoomChosen(index, entry); };
+    page->sendCommand = [this](int id) { Dispatch(id); };
     tabs_->insertTab(index, page, QString::fromLatin1(PageTabText(index)));
     if (tabs_->currentIndex() == index) {
       shownPage_ = index;
@@ -75,6 +76,12 @@ MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
     }
   }
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { TabChanged(index); });
+  // A font that makes the pages taller than the content makes the window as much larger.
+  FitContentToPages();
+  const Extent fitted = scroller_->ContentSize();
+  resize(
+      client.width + std::max(0, fitted.width - content.width),
+      client.height + std::max(0, fitted.height - content.height) + menuBar()->sizeHint().height());
 
   // The Picture page shows or hides its expert-only controls itself when it is built, from
   // the ini file's expert mode read above. Media playback draws over its image area.
@@ -103,6 +110,17 @@ LivePage* MainWindow::Page(int index) const {
 
 QAction* MainWindow::MenuAction(int id) const {
   return menuBar()->findChild<QAction*>(QString::number(id));
+}
+
+void MainWindow::FitContentToPages() {
+  // The tab control holds the tab bar, its frame and the largest page's layout; the content
+  // rectangle and its scroll bars grow with it, so every control can be scrolled to.
+  const Extent content = scroller_->ContentSize();
+  const QSize need = tabs_->minimumSizeHint();
+  const int width = std::max(content.width - kTabMarginX, need.width());
+  const int height = std::max(content.height - kTabMarginY, need.height());
+  tabs_->resize(width, height);
+  scroller_->SetContentSize({width + kTabMarginX, height + kTabMarginY});
 }
 
 void MainWindow::TabChanged(int index) {

@@ -33,6 +33,10 @@ class MainWindow : public QMainWindow {
   // The close sequence has run: recording stopped, no display target, display thread ended.
   bool Closed() const { return closed_; }
 
+  // Sizes the tab control and the scrolled content so that the pages' whole layouts show;
+  // called again when a page's layout grew.
+  void FitContentToPages();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 

@@ -14,6 +14,8 @@ class ScrollHost : public QAbstractScrollArea {
   ScrollHost(Extent contentExtent, QWidget* content, QWidget* parent);
 
   Extent ContentSize() const { return extent_; }
+  // The content grew (pages laid out by the font they show): the scroll bars follow.
+  void SetContentSize(Extent extent);
   // Applies a scroll request to one direction.
   void Scroll(ScrollAxis axis, ScrollRequest request);
 
@@ -21,9 +23,12 @@ class ScrollHost : public QAbstractScrollArea {
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void wheelEvent(QWheelEvent* event) override;
+  // Wheel turns over unfocused controls inside the window scroll the window.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void PlaceContent();
+  void UpdateScrollBars();
 
   Extent extent_;
   QWidget* content_;

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "QEL_Sim.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/Operator.h"
 
@@ -18,9 +19,15 @@ int main(int argc, char** argv) {
   const shell::Options options = shell::ParseOptions(QApplication::arguments());
   if (!options.error.isEmpty()) {
     std::fprintf(stderr,
-                 "QEL_Viewer: %s\nusage: QEL_Viewer [--simulate[=40k|160k]] [--screenshot FILE] "
-                 "[--play FILE]\n",
+                 "QEL_Viewer: %s\nusage: QEL_Viewer [--simulate[=40k|160k]] "
+                 "[--simulate-state FILE] [--screenshot FILE] [--play FILE]\n",
                  qPrintable(options.error));
+    return 2;
+  }
+  if (!options.simulateState.isEmpty() &&
+      QELSIM_SetStateFile(options.simulateState.toLocal8Bit().constData()) != 0) {
+    std::fprintf(stderr, "QEL_Viewer: %s is not a state file of the simulated unit\n",
+                 qPrintable(options.simulateState));
     return 2;
   }
   shell::QtOperator op;

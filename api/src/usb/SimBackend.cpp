@@ -49,6 +49,9 @@ class SimDevice : public usb::Device {
 
 class SimBackend : public usb::Backend {
  public:
+  // The library is done with the unit (QEL_Term): its state file, if any, takes the registers.
+  ~SimBackend() override { Unit::Instance().PersistState(); }
+
   int CountPresent() override { return Unit::Instance().Plugged() ? 1 : 0; }
 
   usb::OpenResult Open(std::unique_ptr<usb::Device>& device) override {

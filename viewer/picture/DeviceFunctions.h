@@ -1,0 +1,120 @@
+// The library's parameter functions as data: every QEL_Set_/QEL_Get_ pair by name, with its index
+// count and the value range of the register field it lands in.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace picture {
+
+// One entry per parameter name (QEL_Set_<name> / QEL_Get_<name>), in the library's order.
+#define PICTURE_PARAMETERS(X)                     \
+  X(ControlMode, 2, kWord, kReadWrite)            \
+  X(BlackLevel, 1, kWord, kReadWrite)             \
+  X(ExposureTime, 1, kWord, kReadWrite)           \
+  X(RawGain, 1, kWord, kReadWrite)                \
+  X(AGC_AEC_Target, 1, kWord, kReadWrite)         \
+  X(Hysteresis, 4, kWord, kReadWrite)             \
+  X(ControlSpeed, 1, kWord, kReadWrite)           \
+  X(ControlMonitor, 2, kWord, kReadWrite)         \
+  X(MinLightLevel, 1, kWord, kReadWrite)          \
+  X(ALC_Param, 1, kWord, kReadWrite)              \
+  X(LightLevel, 1, kWord, kReadWrite)             \
+  X(AWB, 1, kWord, kReadWrite)                    \
+  X(GainRB, 2, kSignMagnitude, kReadWrite)        \
+  X(ColorMatrix, 9, kNineBit, kReadWrite)         \
+  X(GainYC, 3, kSignMagnitude, kReadWrite)        \
+  X(ALC_Target, 1, kWord, kReadWrite)             \
+  X(Gamma, 1, kNibble, kReadWrite)                \
+  X(ImageFlip, 1, kNibble, kReadWrite)            \
+  X(ImageRotation, 1, kNibble, kReadWrite)        \
+  X(DVI_ImageSize, 1, kNibble, kReadWrite)        \
+  X(NoiseReduction, 1, kNibble, kReadWrite)       \
+  X(EdgeEnhancement, 1, kNibble, kReadWrite)      \
+  X(VFPN_Corr, 1, kNibble, kReadWrite)            \
+  X(DVI_Resolution, 1, kNibble, kReadWrite)       \
+  X(CIS_ImageFineAdj, 1, kNibble, kReadWrite)     \
+  X(DP_Corr, 1, kNibble, kReadWrite)              \
+  X(FPN_Corr, 1, kNibble, kReadWrite)             \
+  X(FPN_Data_Acquisition, 1, kNibble, kReadWrite) \
+  X(CIS_VoutCurrent, 1, kNibble, kReadWrite)      \
+  X(CIS_Connect, 1, kWord, kReadOnly)             \
+  X(CIS_LimitFlag, 1, kWord, kReadWrite)          \
+  X(CIS_Type, 1, kWord, kReadOnly)                \
+  X(CIS_ConnectionDet, 1, kWord, kReadWrite)      \
+  X(CIS_OverCurrentDet, 1, kWord, kReadWrite)     \
+  X(CIS_ManualDetect, 1, kWord, kReadWrite)       \
+  X(FPGA_Ver, 1, kWord, kReadOnly)                \
+  X(DataFormat, 1, kByte, kReadWrite)
+
+enum class Param : uint8_t {
+#define PICTURE_PARAM_ENUM(name, ...) k##name,
+  PICTURE_PARAMETERS(PICTURE_PARAM_ENUM)
+#undef PICTURE_PARAM_ENUM
+      kNone,  // a control that sends nothing to the unit
+};
+
+// What the register field keeps of a value written to it.
+enum class Field : uint8_t {
+  kWord,           // 0..65535
+  kSignMagnitude,  // -255..255
+  kNineBit,        // -256..255
+  kNibble,         // 0..15
+  kByte,           // 0..255
+};
+
+struct Range {
+  int min;
+  int max;
+  constexpr bool Contains(int v) const { return v >= min && v <= max; }
+  friend constexpr bool operator==(const Range&, const Range&) = default;
+};
+
+constexpr Range FieldRange(Field field) {
+  switch (field) {
+    case Field::kWord:
+      return {0, 65535};
+    case Field::kSignMagnitude:
+      return {-255, 255};
+    case Field::kNineBit:
+      return {-256, 255};
+    case Field::kNibble:
+      return {0, 15};
+    case Field::kByte:
+      return {0, 255};
+  }
+  return {0, 0};
+}
+
+// Uniform shapes over the scalar and indexed exports; scalar parameters ignore the index.
+using SetFn = int (*)(int index, int value);
+using GetFn = int (*)(int index, int* value);
+
+struct ParamInfo {
+  const char* name;
+  int count;  // 1 for scalar parameters, else the number of indices
+  Field field;
+  SetFn set;  // null for read-only parameters
+  GetFn get;
+};
+
+std::span<const ParamInfo> Params();
+const ParamInfo& Info(Param param);
+// Case-insensitive; null when no parameter has that name.
+const ParamInfo* FindParam(std::string_view name);
+Param ParamOf(const ParamInfo& info);
+
+// The library call a control makes: parameter and index (0 for scalar parameters).
+struct DeviceFunction {
+  Param param = Param::kNone;
+  uint8_t index = 0;
+  friend constexpr bool operator==(const DeviceFunction&, const DeviceFunction&) = default;
+};
+
+// Result codes as the library's: 0 success, 1 unit not open or transfer failed, -1 an index
+// outside the list (or kNone, or a read-only parameter for SetDevice).
+int SetDevice(DeviceFunction function, int value);
+int GetDevice(DeviceFunction function, int* value);
+
+}  // namespace picture
