@@ -378,12 +378,18 @@ TEST_F(PlaybackTest, MenuCommandsAndPageButtonsFollowThePlayback) {
             "\t\t\t\t\t\t AVI File (*.avi);;\t\t\t\t\t\t BMP File (*.bmp)");
   EXPECT_EQ(player()->State(), playback::kIdle);
 
+  QCoreApplication::processEvents();
+  const QRect buttonPlace = stop->geometry();
   op_.files.push_back(Video(QStringLiteral("menu.avi"), 30));
   Window()->Dispatch(shell::kCmdOpenMedia);
   EXPECT_EQ(player()->State(), playback::kPlaying);
   EXPECT_EQ(Text(shell::kIdFileLabel), "menu.avi [200x200]");
   EXPECT_TRUE(pause->isEnabled());
   EXPECT_TRUE(stop->isEnabled());
+  // The hidden image area keeps its place: the buttons below it stay where they were.
+  QCoreApplication::processEvents();
+  EXPECT_EQ(stop->geometry(), buttonPlace);
+  EXPECT_EQ(controls().videoWindow->geometry(), Page(kPicturePage)->Image()->geometry());
   Window()->MenuAction(shell::kCmdPausePlay)->trigger();
   EXPECT_EQ(player()->State(), playback::kPaused);
   pause->click();
