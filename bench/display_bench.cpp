@@ -16,6 +16,7 @@
 
 #include "QEL_API.h"
 #include "QEL_Sim.h"
+#include "bench/QtBenchMain.h"
 #include "viewer/capture/VideoCapture.h"
 #include "viewer/live/ImageArea.h"
 #include "viewer/live/Render.h"
@@ -201,12 +202,5 @@ BENCHMARK(BM_RecordWhileViewing)
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  shell::InstallGuiQueue();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return RunQtBenchmarks(argc, argv);
 }

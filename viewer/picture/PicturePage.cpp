@@ -27,9 +27,6 @@ namespace {
 
 using shell::Widget;
 
-constexpr int kIdFileLabel = 1004;
-constexpr int kIdStatusLabel = 9202;
-constexpr int kIdVideoFrame = 9201;
 constexpr int kIdSerialEdit = 2001;
 constexpr int kSerialMaxLength = 63;
 
@@ -84,14 +81,14 @@ PicturePage::PicturePage(QWidget* parent) : shell::LivePage(shell::kPicturePage,
 
   // The playback output lies over the image area; its file label replaces the frame-rate text.
   auto* videoFrame = new QWidget(this);
-  videoFrame->setObjectName(QString::number(kIdVideoFrame));
+  videoFrame->setObjectName(QString::number(shell::kIdVideoWindow));
   videoFrame->hide();
-  Widgets()[kIdVideoFrame] = videoFrame;
+  Widgets()[shell::kIdVideoWindow] = videoFrame;
   fileLabel_ = new QLabel(this);
-  fileLabel_->setObjectName(QString::number(kIdFileLabel));
+  fileLabel_->setObjectName(QString::number(shell::kIdFileLabel));
   fileLabel_->setTextFormat(Qt::PlainText);
   fileLabel_->hide();
-  Widgets()[kIdFileLabel] = fileLabel_;
+  Widgets()[shell::kIdFileLabel] = fileLabel_;
   TopRow()->insertWidget(TopRow()->count() - 1, fileLabel_);
 
   BuildBottomRow();
@@ -135,13 +132,13 @@ void PicturePage::BuildBottomRow() {
   save->hide();
   Widgets()[3006] = save;
   row->addStretch(1);
-  row->addWidget(ForwardingButton(9601, "Pause / Play", shell::kCmdPausePlay));
-  row->addWidget(ForwardingButton(9602, "Play Stop", shell::kCmdPlayStop));
+  row->addWidget(ForwardingButton(shell::kIdPausePlayButton, "Pause / Play", shell::kCmdPausePlay));
+  row->addWidget(ForwardingButton(shell::kIdPlayStopButton, "Play Stop", shell::kCmdPlayStop));
   statusLabel_ = new QLabel(QStringLiteral("LIVE"), this);
-  statusLabel_->setObjectName(QString::number(kIdStatusLabel));
+  statusLabel_->setObjectName(QString::number(shell::kIdPlaybackStatus));
   statusLabel_->setTextFormat(Qt::PlainText);
   statusLabel_->setMinimumWidth(150);
-  Widgets()[kIdStatusLabel] = statusLabel_;
+  Widgets()[shell::kIdPlaybackStatus] = statusLabel_;
   row->addWidget(statusLabel_);
   row->addStretch(2);
 }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "viewer/calibration/CalibrationCommands.h"
 #include "viewer/capture/CaptureCommands.h"
 #include "viewer/live/Render.h"
+#include "viewer/playback/Player.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Shell.h"
@@ -38,6 +40,7 @@ Options ParseOptions(const QStringList& arguments) {
   } fileOptions[] = {
       {QLatin1String("--screenshot"), &Options::screenshot},
       {QLatin1String("--simulate-state"), &Options::simulateState},
+      {QLatin1String("--play"), &Options::play},
   };
   for (int i = 1; i < arguments.size() && options.error.isEmpty(); ++i) {
     const QString& arg = arguments[i];
@@ -113,6 +116,13 @@ void Application::StartUp(const Options& options) {
   }
   QEL_Init();  // the library keeps connecting by itself; nothing to check
 
+  // Installed before the threads that read the hooks start; the main window's initialisation
+  // hands the player its menu and video page.
+  player_ = std::make_unique<playback::Player>(op_);
+  Hooks hooks = InstalledHooks();
+  hooks.playback = player_.get();
+  InstallHooks(hooks);
+
   shell.monitor.Start();
   shell.displayBitmap.Create();
 
@@ -130,32 +140,52 @@ void Application::ShutDown() {
   shell.monitor.Stop();
   QEL_Term();
   shell.captureBitmap.Free();
+  player_->Stop();
   // The pages go last: until the monitor has ended it may still address them.
   window_.reset();
+  Hooks hooks = InstalledHooks();
+  hooks.playback = nullptr;
+  InstallHooks(hooks);
+  player_.reset();
   shell.op = nullptr;
 }
 
 int Application::Run(const Options& options) {
   StartUp(options);
-  const int result =
-      options.screenshot.isEmpty() ? QApplication::exec() : TakeScreenshot(options.screenshot);
+  // As if chosen with "Open File and Play", once the event loop runs.
+  const QString play = options.play;
+  if (!play.isEmpty()) {
+    QTimer::singleShot(0, player_.get(),
+                       [this, play] { player_->StartPlayback(play, QFileInfo(play).fileName()); });
+  }
+  const int result = options.screenshot.isEmpty()
+                         ? QApplication::exec()
+                         : TakeScreenshot(options.screenshot, !play.isEmpty());
   ShutDown();
   return result;
 }
 
-int Application::TakeScreenshot(const QString& path) {
+int Application::TakeScreenshot(const QString& path, bool played) {
   Shell& shell = TheShell();
-  auto showsLive = [&] { return shell.display.FramesDisplayed() >= kScreenshotFrames; };
-  // The event loop runs (and sleeps between events) until the picture is live and the frame-rate
-  // text carries a full period, or until the time-out.
-  QEventLoop loop;
   QElapsedTimer clock;
   clock.start();
+  // A live picture with a frame-rate text that carries a full period, or the first played frame.
+  auto ready = [&] {
+    if (played) return player_->FramesShown() > 0;
+    return shell.display.FramesDisplayed() >= kScreenshotFrames &&
+           clock.elapsed() >= kScreenshotSettleMs;
+  };
+  // The event loop runs (and sleeps between events) until then or until the time-out.
+  QEventLoop loop;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if ((showsLive() && clock.elapsed() >= kScreenshotSettleMs) ||
-        clock.elapsed() >= kScreenshotTimeoutMs)
+    if (ready()) {
       loop.quit();
+    } else if (clock.elapsed() >= kScreenshotTimeoutMs) {
+      loop.quit();
+      // Nobody answers a message box here (a file that would not play): it is dismissed.
+      if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    }
   });
   poll.start(50);
   loop.exec();
@@ -166,9 +196,9 @@ int Application::TakeScreenshot(const QString& path) {
     std::fprintf(stderr, "QEL_Viewer: cannot write %s\n", qPrintable(path));
     return 1;
   }
-  if (!showsLive()) {
-    std::fprintf(stderr, "QEL_Viewer: no live frames within %d ms; screenshot saved anyway\n",
-                 kScreenshotTimeoutMs);
+  if (!ready()) {
+    std::fprintf(stderr, "QEL_Viewer: no %s within %d ms; screenshot saved anyway\n",
+                 played ? "played picture" : "live frames", kScreenshotTimeoutMs);
     return 2;
   }
   return 0;

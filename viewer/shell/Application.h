@@ -7,6 +7,10 @@
 
 #include "viewer/shell/MainWindow.h"
 
+namespace playback {
+class Player;
+}
+
 namespace shell {
 
 class Operator;
@@ -16,11 +20,12 @@ struct Options {
   int simulatedHead = 0;  // 0 40K, 1 160K
   QString screenshot;     // save a PNG of the main window once live frames show, then exit
   QString simulateState;  // keep the simulated unit's EEPROMs in this file (implies simulate)
+  QString play;           // a media file played at start-up; the screenshot waits for its picture
   QString error;          // non-empty for a command line that cannot be used
 };
 
-// --simulate, --simulate=160k (or =40k), --simulate-state FILE, --screenshot FILE; a file option
-// may also be written --name=FILE.
+// --simulate, --simulate=160k (or =40k), --simulate-state FILE, --screenshot FILE, --play FILE; a
+// file option may also be written --name=FILE.
 Options ParseOptions(const QStringList& arguments);
 
 class Application {
@@ -31,6 +36,7 @@ class Application {
   // Capture bitmap, library, monitor thread, display bitmap, then the main window (shown).
   void StartUp(const Options& options);
   MainWindow* Window() const { return window_.get(); }
+  playback::Player* Player() const { return player_.get(); }
   // Runs the close sequence if the window has not, then stops the threads, terminates the
   // library and frees the bitmaps.
   void ShutDown();
@@ -39,9 +45,10 @@ class Application {
   int Run(const Options& options);
 
  private:
-  int TakeScreenshot(const QString& path);
+  int TakeScreenshot(const QString& path, bool played);
 
   Operator& op_;
+  std::unique_ptr<playback::Player> player_;
   std::unique_ptr<MainWindow> window_;
   bool started_ = false;
 };

@@ -19,6 +19,13 @@ constexpr int kIdFpgaVersion = 9108;
 constexpr int kCameraInfoValueIds[] = {9112, 9101, 9102, 9103, 9104, 9105,
                                        9106, 9109, 9110, 9111, 9107, 9108};
 
+// Picture page controls of media playback.
+constexpr int kIdFileLabel = 1004;
+constexpr int kIdVideoWindow = 9201;
+constexpr int kIdPlaybackStatus = 9202;
+constexpr int kIdPausePlayButton = 9601;
+constexpr int kIdPlayStopButton = 9602;
+
 // Menu 105.
 constexpr int kCmdVersion = 40001;
 constexpr int kCmdExit = 40002;
