@@ -13,11 +13,15 @@ namespace shell {
 class RefreshHooks {
  public:
   virtual ~RefreshHooks() = default;
-  // Monitor start: forget the Camera Info texts shown last, so the next refresh writes them all.
+  // Monitor start and after the Camera Info box was emptied: forget the Camera Info texts shown
+  // last, so the next refresh writes them all.
   virtual void ResetCameraInfoCache() {}
   virtual void CameraInfoRefresh() {}
   virtual void ChangeRefresh() {}
+  // Also run on the GUI thread by the commands that load parameters into the unit.
   virtual void FullRefresh() {}
+  // Any thread: a full refresh has put the unit's values on the pages.
+  virtual bool FullRefreshShown() const { return false; }
 };
 
 // Media playback over the Picture page's image area. GUI thread.
