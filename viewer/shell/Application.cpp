@@ -11,6 +11,7 @@
 #include "QEL_API.h"
 #include "QEL_Sim.h"
 #include "viewer/live/Render.h"
+#include "viewer/shell/DumpControls.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Shell.h"
@@ -36,6 +37,7 @@ Options ParseOptions(const QStringList& arguments) {
   } fileOptions[] = {
       {QLatin1String("--screenshot"), &Options::screenshot},
       {QLatin1String("--simulate-state"), &Options::simulateState},
+      {QLatin1String("--dump-controls"), &Options::dumpControls},
   };
   for (int i = 1; i < arguments.size() && options.error.isEmpty(); ++i) {
     const QString& arg = arguments[i];
@@ -133,41 +135,60 @@ void Application::ShutDown() {
 
 int Application::Run(const Options& options) {
   StartUp(options);
-  const int result =
-      options.screenshot.isEmpty() ? QApplication::exec() : TakeScreenshot(options.screenshot);
+  const bool once = !options.screenshot.isEmpty() || !options.dumpControls.isEmpty();
+  const int result = once ? SaveAndExit(options) : QApplication::exec();
   ShutDown();
   return result;
 }
 
-int Application::TakeScreenshot(const QString& path) {
+int Application::SaveAndExit(const Options& options) {
   Shell& shell = TheShell();
-  auto showsLive = [&] { return shell.display.FramesDisplayed() >= kScreenshotFrames; };
-  // The event loop runs (and sleeps between events) until the picture is live and the frame-rate
-  // text carries a full period, or until the time-out.
-  QEventLoop loop;
+  const bool screenshot = !options.screenshot.isEmpty();
+  const bool dump = !options.dumpControls.isEmpty();
   QElapsedTimer clock;
   clock.start();
+  auto showsLive = [&] { return shell.display.FramesDisplayed() >= kScreenshotFrames; };
+  auto valuesShown = [] { return InstalledHooks().refresh->FullRefreshShown(); };
+  // The picture is live and the frame-rate text carries a full period; the controls show the
+  // unit's values.
+  auto ready = [&] {
+    return (!screenshot || (showsLive() && clock.elapsed() >= kScreenshotSettleMs)) &&
+           (!dump || valuesShown());
+  };
+  // The event loop runs (and sleeps between events) until everything asked for is ready, or
+  // until the time-out.
+  QEventLoop loop;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if ((showsLive() && clock.elapsed() >= kScreenshotSettleMs) ||
-        clock.elapsed() >= kScreenshotTimeoutMs)
-      loop.quit();
+    if (ready() || clock.elapsed() >= kScreenshotTimeoutMs) loop.quit();
   });
   poll.start(50);
   loop.exec();
 
-  const bool saved = window_->grab().save(path, "PNG");
+  int result = 0;
+  auto fail = [&result](int code, const QString& message) {
+    std::fprintf(stderr, "QEL_Viewer: %s\n", qPrintable(message));
+    if (result == 0) result = code;
+  };
+  const QString late = QStringLiteral("%1 written without %2, none within %3 ms");
+  if (dump) {
+    if (!DumpControls(*window_, options.dumpControls)) {
+      fail(1, QStringLiteral("cannot write %1").arg(options.dumpControls));
+    } else if (!valuesShown()) {
+      fail(2, late.arg(options.dumpControls, QStringLiteral("the unit's values"))
+                  .arg(kScreenshotTimeoutMs));
+    }
+  }
+  if (screenshot) {
+    if (!window_->grab().save(options.screenshot, "PNG")) {
+      fail(1, QStringLiteral("cannot write %1").arg(options.screenshot));
+    } else if (!showsLive()) {
+      fail(2,
+           late.arg(options.screenshot, QStringLiteral("live frames")).arg(kScreenshotTimeoutMs));
+    }
+  }
   window_->close();
-  if (!saved) {
-    std::fprintf(stderr, "QEL_Viewer: cannot write %s\n", qPrintable(path));
-    return 1;
-  }
-  if (!showsLive()) {
-    std::fprintf(stderr, "QEL_Viewer: no live frames within %d ms; screenshot saved anyway\n",
-                 kScreenshotTimeoutMs);
-    return 2;
-  }
-  return 0;
+  return result;
 }
 
 }  // namespace shell

@@ -16,11 +16,12 @@ struct Options {
   int simulatedHead = 0;  // 0 40K, 1 160K
   QString screenshot;     // save a PNG of the main window once live frames show, then exit
   QString simulateState;  // keep the simulated unit's EEPROMs in this file (implies simulate)
+  QString dumpControls;   // write the controls as JSON once the unit's values show, then exit
   QString error;          // non-empty for a command line that cannot be used
 };
 
-// --simulate, --simulate=160k (or =40k), --simulate-state FILE, --screenshot FILE; a file option
-// may also be written --name=FILE.
+// --simulate, --simulate=160k (or =40k), --simulate-state FILE, --screenshot FILE,
+// --dump-controls FILE; a file option may also be written --name=FILE.
 Options ParseOptions(const QStringList& arguments);
 
 class Application {
@@ -39,7 +40,8 @@ class Application {
   int Run(const Options& options);
 
  private:
-  int TakeScreenshot(const QString& path);
+  // The screenshot and the controls dump, each as the options ask, then the window closes.
+  int SaveAndExit(const Options& options);
 
   Operator& op_;
   std::unique_ptr<MainWindow> window_;

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   if (!options.error.isEmpty()) {
     std::fprintf(stderr,
                  "QEL_Viewer: %s\nusage: QEL_Viewer [--simulate[=40k|160k]] "
-                 "[--simulate-state FILE] [--screenshot FILE]\n",
+                 "[--simulate-state FILE] [--screenshot FILE] [--dump-controls FILE]\n",
                  qPrintable(options.error));
     return 2;
   }
