@@ -30,6 +30,7 @@ constexpr int kRegMatrix = 0x13;
 constexpr int kRegGainYC = 0x1C;
 constexpr int kRegAlcTarget = 0x1F;
 constexpr int kRegImage = 0x20;
+constexpr int kRegFilters = 0x21;  // noise reduction (L0), edge enhancement (L1)
 constexpr int kRegCorrection = 0x23;
 
 constexpr int kExposureMax = 438;
@@ -216,6 +217,9 @@ void Unit::FillSceneParamsLocked(SceneParams& p) const {
   for (int i = 0; i < 9; ++i) p.matrix[i] = NineBit(regs_[base + kRegMatrix + i]);
   for (int i = 0; i < 3; ++i) p.gainYC[i] = SignMagnitude(regs_[base + kRegGainYC + i]);
   std::copy(regs_.begin() + 0xC000, regs_.begin() + 0xC000 + 3 * 4096, p.gammaTables.begin());
+  const uint16_t filters = regs_[base + kRegFilters];
+  p.noiseReduction = filters & 0xF;
+  p.edgeEnhancement = (filters >> 4) & 0xF;
   p.dpCorrection = (regs_[base + kRegCorrection] & 0xF) != 0;
   std::copy(regs_.begin() + 0x100, regs_.begin() + 0x140, p.dpTables.begin());
   std::copy(regs_.begin() + 0x200, regs_.begin() + 0x240, p.dpTables.begin() + 64);

@@ -300,6 +300,7 @@ void FrameBuilder::Render(const SceneParams& p, uint64_t version, steady_clock::
       }
     }
     std::fill(ring_.begin(), ring_.end(), Pack(0x8000, 0x0100));
+    FilterLuma(p.noiseReduction, p.edgeEnhancement);
   }
 
   // Stuck pixels show unless defect correction is on and a table lists them.
@@ -337,6 +338,45 @@ void FrameBuilder::Render(const SceneParams& p, uint64_t version, steady_clock::
     patches_.push_back({index, px.bright ? 0xFFF0u : 0u});
   }
   renderCost_ = steady_clock::now() - started;
+}
+
+// The luma of the texture against its 3 x 3 mean: noise reduction moves it towards the mean,
+// edge enhancement away from it (an unsharp mask), each a quarter of the difference per step.
+void FrameBuilder::FilterLuma(int noiseReduction, int edgeEnhancement) {
+  if (noiseReduction == 0 && edgeEnhancement == 0) return;
+  const int s = geo_.s;
+  luma_.resize(texture_.size());
+  auto bytesOf = [](uint32_t packed, uint8_t(&bytes)[4]) { std::memcpy(bytes, &packed, 4); };
+  for (size_t i = 0; i < texture_.size(); ++i) {
+    uint8_t bytes[4];
+    bytesOf(texture_[i], bytes);
+    luma_[i] = static_cast<float>((bytes[2] | bytes[3] << 8) >> 4);
+  }
+  const float smooth = std::min(noiseReduction, 4) / 4.0f;
+  const float sharpen = edgeEnhancement / 4.0f;
+  for (int r = 0; r < s; ++r) {
+    for (int c = 0; c < s; ++c) {
+      float sum = 0;
+      int count = 0;
+      for (int dr = -1; dr <= 1; ++dr) {
+        for (int dc = -1; dc <= 1; ++dc) {
+          const int rr = r + dr, cc = c + dc;
+          if (rr < 0 || rr >= s || cc < 0 || cc >= s) continue;
+          sum += luma_[static_cast<size_t>(rr) * s + cc];
+          ++count;
+        }
+      }
+      const size_t i = static_cast<size_t>(r) * s + c;
+      const float y = luma_[i];
+      const float mean = sum / static_cast<float>(count);
+      const float filtered = y + (mean - y) * smooth + (y - mean) * sharpen;
+      const auto level = static_cast<uint16_t>(std::clamp(std::lround(filtered), 0L, 4095L));
+      uint8_t bytes[4];
+      bytesOf(texture_[i], bytes);
+      texture_[i] =
+          Pack(static_cast<uint16_t>(bytes[0] | bytes[1] << 8), static_cast<uint16_t>(level << 4));
+    }
+  }
 }
 
 void FrameBuilder::BuildInto(uint8_t* out, int offset, bool wrongMarkers) const {

@@ -42,6 +42,8 @@ struct SceneParams {
   std::array<int, 9> matrix{};  // 128 = 1.0
   std::array<int, 3> gainYC{};
   std::array<uint16_t, 3 * 4096> gammaTables{};
+  int noiseReduction = 0;   // 0 off, 1..15 stronger smoothing of the luma
+  int edgeEnhancement = 0;  // 0 off, 1..15 stronger sharpening of the luma
   bool dpCorrection = false;
   std::array<uint16_t, 128> dpTables{};  // registers 0x100..0x13F then 0x200..0x23F
 };
@@ -67,6 +69,7 @@ class FrameBuilder {
 
  private:
   void BuildInto(uint8_t* out, int offset, bool wrongMarkers) const;
+  void FilterLuma(int noiseReduction, int edgeEnhancement);
 
   bool rendered_ = false;
   uint64_t version_ = 0;
@@ -80,6 +83,7 @@ class FrameBuilder {
   bool raw_ = false;                   // raw frames stand still
   std::vector<uint32_t> texture_;      // S x S interior pixels, word 0 in the low half
   std::vector<uint16_t> otherChroma_;  // per interior pixel the chroma word it does not carry
+  std::vector<float> luma_;            // scratch of the luma filters
   std::vector<uint32_t> ring_;         // one row of boundary pixels
   std::vector<std::array<uint32_t, 2>> patches_;  // frame pixel index, stuck value of word 1
   std::vector<uint8_t> staging_;                  // whole frame when the caller's buffer is short

@@ -99,6 +99,31 @@ TEST_F(SimStreamTest, PictureFollowsGainAndBlackLevel) {
   EXPECT_GT(MeanLuma(FreshFrame(), 202), darker + 300);
 }
 
+// Energy of the luma steps between vertical neighbours: softened edges spread a step over several
+// smaller ones and have less of it, sharpened ones more. The scene scrolls along the rows, which
+// only reorders the columns, so frames compare fairly.
+double Detail(const std::vector<uint8_t>& frame, int n) {
+  double sum = 0;
+  for (int y = 2; y < n - 3; ++y) {
+    for (int x = 2; x < n - 2; ++x) {
+      const size_t p = static_cast<size_t>(y) * n + x;
+      const double step = int(Word(frame, p + n, 1) >> 4) - int(Word(frame, p, 1) >> 4);
+      sum += step * step;
+    }
+  }
+  return sum;
+}
+
+TEST_F(SimStreamTest, NoiseReductionSoftensAndEdgeEnhancementSharpens) {
+  const double plain = Detail(FreshFrame(), 202);
+  ASSERT_TRUE(WriteReg(0x21, 0x0004));  // noise reduction 4
+  const double soft = Detail(FreshFrame(), 202);
+  ASSERT_TRUE(WriteReg(0x21, 0x0040));  // edge enhancement 4
+  const double sharp = Detail(FreshFrame(), 202);
+  EXPECT_LT(soft, plain * 0.8);
+  EXPECT_GT(sharp, plain * 1.3);
+}
+
 TEST_F(SimStreamTest, PictureFollowsTheActiveBankGammaTablesAndExposure) {
   Unit().SetHead(1);
   const double base = MeanLuma(FreshFrame(), 404);

@@ -1,23 +1,339 @@
-// The Calibration page's live view part.
+// The Calibration page's widgets, built from its controls model, and the operations on them.
 #include "viewer/calibration/CalibrationPage.h"
 
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "QEL_API.h"
+#include "viewer/picture/PageView.h"
+#include "viewer/shell/MainWindow.h"
+#include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
 
 namespace calibration {
+namespace {
+
+using shell::Widget;
+
+constexpr int kIdDisplayCheck = 7029;
+constexpr int kIdFramesLabel = 9608;
+constexpr int kIdFramesEdit = 9606;
+constexpr int kIdFramesUpDown = 9605;
+constexpr int kIdProgress = 9609;
+
+QStringList ToQt(picture::Texts texts) {
+  QStringList out;
+  for (const char* text : texts) out << QString::fromLatin1(text);
+  return out;
+}
+
+// The selector's items name groups 9501, 9502 and 9504; the other two groups are never shown.
+int GroupIndexOf(GroupId id) {
+  for (int g = 0; g < kGroupCount; ++g) {
+    if (kGroups[g].id == id) return g;
+  }
+  return 0;
+}
+
+// Wide layout: gain over gamma in the first column, defect pixels in the second.
+struct Cell {
+  int row, column, rowSpan;
+};
+Cell WideCell(GroupId id) {
+  switch (id) {
+    case GroupId::kGamma:
+      return {1, 0, 1};
+    case GroupId::kDefect:
+      return {0, 1, 2};
+    default:
+      return {0, 0, 1};
+  }
+}
+
+void SetDataFormat(bool raw) {
+  const unsigned char item[3] = {0, static_cast<unsigned char>(raw ? 1 : 0), 0};
+  QEL_SetDevStatus(2, item);
+}
+
+}  // namespace
 
 CalibrationPage::CalibrationPage(QWidget* parent)
     : shell::LivePage(shell::kCalibrationPage, parent) {
+  wideLayout_ = shell::View().windowMode != 0;
+  BuildBottomRow();
+  BuildGroups();
+  for (int k = 0; k < kTrackbarCount; ++k) {
+    auto* slider = Widget<QSlider>(Widgets(), TrackbarId(k));
+    const QSignalBlocker quiet(slider);
+    const picture::Range range = TrackbarRange(k, 0);
+    slider->setRange(range.min, range.max);
+    slider->setPageStep(TrackbarPageStep(k, 0));
+    SetTrackbar(k, kTrackbars[k].defaultValue);
+  }
+  for (int k = 0; k < kComboCount; ++k) SelectCombo(k, 0);
+  if (auto* display = Widget<QCheckBox>(Widgets(), kIdDisplayCheck)) {
+    display->setChecked(shell::View().showDefectOverlay.load());
+  }
+  RefreshForHeadType();
   shell::View().calibrationReady = true;
+}
+
+void CalibrationPage::BuildBottomRow() {
+  QHBoxLayout* row = BottomRow();
+  row->addWidget(ForwardingButton(3004, "Video Capture", shell::kCmdVideoCapture));
+  row->addWidget(ForwardingButton(3005, "Still Capture", shell::kCmdStillCapture));
+  auto* save = new QPushButton(QStringLiteral("Save"), this);  // in the template, never shown
+  save->setObjectName(QStringLiteral("3006"));
+  save->hide();
+  Widgets()[3006] = save;
+  row->addSpacing(20);
+  row->addWidget(ForwardingButton(9603, "Save as CSV", shell::kCmdSaveCsv));
+
+  auto* label = new QLabel(QStringLiteral("num of frames :"), this);
+  label->setObjectName(QString::number(kIdFramesLabel));
+  Widgets()[kIdFramesLabel] = label;
+  row->addWidget(label);
+  framesEdit_ = new QLineEdit(QStringLiteral("1"), this);
+  framesEdit_->setObjectName(QString::number(kIdFramesEdit));
+  framesEdit_->setMaxLength(16);
+  framesEdit_->setFixedWidth(framesEdit_->fontMetrics().horizontalAdvance(QStringLiteral("0000")) +
+                             12);
+  Widgets()[kIdFramesEdit] = framesEdit_;
+  row->addWidget(framesEdit_);
+  // The field is read whenever it changes and when it loses the focus, and kept within 1..100.
+  connect(framesEdit_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { SetFrameCount(FrameCountFromText(text.toStdString())); });
+  connect(framesEdit_, &QLineEdit::editingFinished, this,
+          [this] { SetFrameCount(FrameCountFromText(framesEdit_->text().toStdString())); });
+
+  auto* upDown = new QWidget(this);
+  upDown->setObjectName(QString::number(kIdFramesUpDown));
+  Widgets()[kIdFramesUpDown] = upDown;
+  auto* arrows = new QVBoxLayout(upDown);
+  arrows->setContentsMargins(0, 0, 0, 0);
+  arrows->setSpacing(0);
+  for (int delta : {+1, -1}) {
+    auto* arrow = new QToolButton(upDown);
+    arrow->setArrowType(delta > 0 ? Qt::UpArrow : Qt::DownArrow);
+    arrow->setAutoRepeat(true);
+    arrow->setFixedSize(18, 12);
+    connect(arrow, &QToolButton::clicked, this,
+            [this, delta] { SetFrameCount(StepFrameCount(frames_, delta)); });
+    arrows->addWidget(arrow);
+  }
+  row->addWidget(upDown);
+
+  auto* progress = new QLabel(this);
+  progress->setObjectName(QString::number(kIdProgress));
+  progress->setTextFormat(Qt::PlainText);
+  progress->setMinimumWidth(180);
+  Widgets()[kIdProgress] = progress;
+  row->addWidget(progress);
+  row->addStretch(1);
+}
+
+void CalibrationPage::SetFrameCount(int frames) {
+  frames_ = std::clamp(frames, kMinFrames, kMaxFrames);
+  const QString text = QString::number(frames_);
+  if (framesEdit_->text() != text) framesEdit_->setText(text);
+}
+
+void CalibrationPage::BuildGroups() {
+  shell::GroupSpec spec;
+  spec.sliderLabel = [](int k) { return shell::LabelText(kTrackbars[k].label.For(0)); };
+  spec.listLabel = [](int k) { return shell::LabelText(kCombos[k].label); };
+  spec.listTexts = [](int k) { return ToQt(kCombos[k].texts); };
+  spec.makeEdit = [](int) -> QWidget* {
+    auto* list = new QPlainTextEdit;
+    list->setReadOnly(true);
+    list->setMinimumHeight(90);
+    return list;
+  };
+  spec.makeButton = [](int id, const QString& text) -> QWidget* {
+    if (id == kIdDisplayCheck) return new QCheckBox(text);
+    return nullptr;
+  };
+  auto* grid = new QGridLayout(GroupArea());
+  grid->setContentsMargins(0, 0, 0, 0);
+  for (int g = 0; g < kGroupCount; ++g) {
+    const Group& group = kGroups[g];
+    groups_[g] = shell::BuildGroup(static_cast<int>(group.id), shell::LabelText(group.title.For(0)),
+                                   group.items, spec, Widgets(), GroupArea());
+    const Cell cell = wideLayout_ ? WideCell(group.id) : Cell{0, 0, 1};
+    grid->addWidget(groups_[g], cell.row, cell.column, cell.rowSpan, 1, Qt::AlignTop);
+  }
+
+  for (int k = 0; k < kTrackbarCount; ++k) {
+    auto* slider = Widget<QSlider>(Widgets(), TrackbarId(k));
+    connect(slider, &QSlider::valueChanged, this, [this, k](int v) { ApplyTrackbar(k, v); });
+  }
+  for (int k = 0; k < kComboCount; ++k) {
+    auto* combo = Widget<QComboBox>(Widgets(), ComboId(k));
+    connect(combo, &QComboBox::activated, this, [this, k](int p) { ApplyCombo(k, p); });
+  }
+  connect(GroupSelector(), &QComboBox::activated, this, [this](int g) { ShowGroup(g); });
+  if (auto* display = Widget<QCheckBox>(Widgets(), kIdDisplayCheck)) {
+    connect(display, &QCheckBox::toggled, this,
+            [](bool on) { shell::View().showDefectOverlay = on; });
+  }
+}
+
+void CalibrationPage::SetTypeTexts(int cisType) {
+  groups_[GroupIndexOf(GroupId::kGain)]->setTitle(
+      shell::LabelText(kGroups[GroupIndexOf(GroupId::kGain)].title.For(cisType)));
+  for (int k : {kTrackbarGain, kTrackbarTarget}) {
+    if (auto* label = Widget<QLabel>(Widgets(), TrackbarLabelId(k))) {
+      label->setText(shell::LabelText(kTrackbars[k].label.For(cisType)));
+    }
+  }
 }
 
 void CalibrationPage::Activate() {
   shell::ViewState& view = shell::View();
-  view.displayTarget = shell::kCalibrationPage;
+  SetDataFormat(true);
   view.rawView = true;
+  view.displayTarget = shell::kCalibrationPage;
+  if (!wideLayout_) {
+    const QSignalBlocker quiet(GroupSelector());
+    GroupSelector()->setCurrentIndex(selectedGroup_);
+  }
+  if (auto* window = shell::TheShell().mainWindow.data()) {
+    if (QAction* csv = window->MenuAction(shell::kCmdSaveCsv)) csv->setEnabled(true);
+  }
+  if (auto* progress = Widget<QLabel>(Widgets(), kIdProgress)) progress->clear();
 }
 
 void CalibrationPage::RefreshForHeadType() {
-  FillZoomList(shell::View().cisType.load());
+  const int cisType = shell::View().cisType.load();
+  SetTypeTexts(cisType);
+  {
+    const QSignalBlocker quiet(GroupSelector());
+    GroupSelector()->clear();
+    GroupSelector()->addItems(ToQt(GroupSelectorTexts(cisType)));
+    GroupSelector()->setCurrentIndex(0);
+  }
+  FillZoomList(cisType);
+  shell::ShowSliderRow(Widgets(), kTrackbarExposure, TrackbarShown(kTrackbarExposure, cisType));
+  if (auto* slider = Widget<QSlider>(Widgets(), TrackbarId(kTrackbarExcludedArea))) {
+    const QSignalBlocker quiet(slider);
+    const picture::Range range = TrackbarRange(kTrackbarExcludedArea, cisType);
+    slider->setRange(range.min, range.max);
+    slider->setPageStep(TrackbarPageStep(kTrackbarExcludedArea, cisType));
+  }
+  SetTrackbar(kTrackbarExcludedArea, 0);
+  shell::View().excludedArea = 0;
+  if (wideLayout_) {
+    GroupSelector()->setEnabled(false);
+    GroupSelector()->hide();
+  }
+  ShowGroup(0);
+}
+
+void CalibrationPage::ShowGroup(int g) {
+  if (g >= 0 && g < static_cast<int>(kSelectorGroups.size())) selectedGroup_ = g;
+  const int shown = GroupIndexOf(static_cast<GroupId>(kSelectorGroups[selectedGroup_]));
+  for (int k = 0; k < kGroupCount; ++k) {
+    groups_[k]->setVisible(kGroups[k].shown && (wideLayout_ || k == shown));
+  }
+  update();
+}
+
+shell::LivePage* CalibrationPage::Picture() const {
+  return shell::TheShell().pages[shell::kPicturePage].data();
+}
+
+void CalibrationPage::SetTrackbar(int k, int v) {
+  trackbars_[k] = v;
+  if (auto* slider = Widget<QSlider>(Widgets(), TrackbarId(k))) {
+    const QSignalBlocker quiet(slider);
+    slider->setValue(v);
+  }
+  if (auto* text = Widget<QLabel>(Widgets(), TrackbarValueId(k))) {
+    text->setText(QString::fromStdString(TrackbarValueText(k, v)));
+  }
+}
+
+void CalibrationPage::SelectCombo(int k, int position) {
+  combos_[k] = position;
+  if (auto* combo = Widget<QComboBox>(Widgets(), ComboId(k))) {
+    const QSignalBlocker quiet(combo);
+    combo->setCurrentIndex(position >= 0 && position < combo->count() ? position : -1);
+  }
+  if (k == kComboFpnMode) SetCisEepromControlsEnabled(cisEepromControlsEnabled_);
+}
+
+void CalibrationPage::ApplyTrackbar(int k, int v) {
+  SetTrackbar(k, v);
+  picture::SetDevice(kTrackbars[k].device, v);  // the result is not looked at
+  if (k == kTrackbarExcludedArea) shell::View().excludedArea = v;
+  const int twin = PictureTwinOfTrackbar(k);
+  if (twin >= 0) {
+    if (shell::LivePage* page = Picture()) page->ShowTwinSlider(twin, v);
+  }
+}
+
+void CalibrationPage::ApplyCombo(int k, int position) {
+  SelectCombo(k, position);
+  picture::SetDevice(kCombos[k].device, position);
+  shell::LivePage* page = Picture();
+  const int twin = PictureTwinOfCombo(k);
+  if (page && twin >= 0) page->ShowTwinList(twin, position);
+  if (auto* view = dynamic_cast<picture::PageView*>(page)) view->EnablingUpdate();
+}
+
+void CalibrationPage::ShowTwinSlider(int pictureSlider, int value) {
+  for (const picture::SliderMirror& mirror : picture::kSliderMirrors) {
+    if (mirror.picture == pictureSlider) SetTrackbar(mirror.calibration, value);
+  }
+}
+
+void CalibrationPage::ShowTwinList(int pictureList, int position) {
+  for (const picture::ListMirror& mirror : picture::kListMirrors) {
+    if (mirror.picture != pictureList) continue;
+    // The FPN mode has "Off" and one "On" entry for every non-zero correction.
+    SelectCombo(mirror.calibration,
+                mirror.calibration == kComboFpnMode && position > 0 ? 1 : position);
+  }
+}
+
+void CalibrationPage::ShowTwinEnabling(const picture::Enabling& enabling) {
+  const auto rows = Enabling(enabling);
+  for (int k = 0; k < kTrackbarCount; ++k) {
+    if (rows[k]) shell::EnableSliderRow(Widgets(), k, *rows[k]);
+  }
+}
+
+void CalibrationPage::SetCisEepromControlsEnabled(bool enabled) {
+  cisEepromControlsEnabled_ = enabled;
+  for (int id : kCisEepromControlIds) {
+    if (QWidget* widget = Widgets()[id]) widget->setEnabled(enabled);
+  }
+  if (QWidget* fpnSave = Widgets()[kIdFpnSave]) {
+    fpnSave->setEnabled(FpnSaveEnabled(enabled, combos_[kComboFpnMode]));
+  }
+}
+
+void CalibrationPage::ResetCalibrationDefaults(bool all) {
+  for (const TrackbarReset& reset : DefaultsReset(all)) {
+    SetTrackbar(reset.index, reset.value);
+    picture::SetDevice(reset.set, reset.value);
+    if (reset.index == kTrackbarExcludedArea) shell::View().excludedArea = reset.value;
+  }
+  for (int k = 0; k < kComboCount; ++k) SelectCombo(k, 0);
+  for (const picture::DeviceFunction& call : kComboResetCalls) picture::SetDevice(call, 0);
 }
 
 }  // namespace calibration

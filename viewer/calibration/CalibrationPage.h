@@ -1,8 +1,15 @@
-// The Calibration page: the live raw view with its zoom list and Camera Info box; the
-// calibration tools join it in its group area.
+// The Calibration page: the live raw view, the exposure controls it shares with the Picture page
+// and the calibration tools' controls, bound to its controls model.
 #pragma once
 
+#include <array>
+
+#include "viewer/calibration/CalibrationControls.h"
 #include "viewer/shell/LivePage.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
 
 namespace calibration {
 
@@ -11,12 +18,45 @@ class CalibrationPage : public shell::LivePage {
   // Sets calibrationReady.
   explicit CalibrationPage(QWidget* parent);
 
-  // Raw (monochrome) view on this page.
+  // Raw (monochrome) view on this page: the unit sends raw sensor data.
   void Activate() override;
   void FollowHeadType() override { RefreshForHeadType(); }
 
-  // Lists that depend on the head type (cisType) are refilled and their first entry selected.
+  // Texts, lists and ranges of the attached head type; group 0 is shown.
   void RefreshForHeadType();
+  // Compact layout: selector item g's group alone.
+  void ShowGroup(int g);
+
+  void ShowTwinSlider(int pictureSlider, int value) override;
+  void ShowTwinList(int pictureList, int position) override;
+  void ShowTwinEnabling(const picture::Enabling& enabling) override;
+  void SetCisEepromControlsEnabled(bool enabled) override;
+  void ResetCalibrationDefaults(bool all) override;
+
+  // "num of frames": 1..100.
+  int FrameCount() const { return frames_; }
+  int Trackbar(int k) const { return trackbars_[k]; }
+  int ComboPosition(int k) const { return combos_[k]; }
+
+ private:
+  void BuildGroups();
+  void BuildBottomRow();
+  void SetTypeTexts(int cisType);
+  void SetTrackbar(int k, int v);
+  void SelectCombo(int k, int position);
+  void ApplyTrackbar(int k, int v);
+  void ApplyCombo(int k, int position);
+  void SetFrameCount(int frames);
+  shell::LivePage* Picture() const;
+
+  bool wideLayout_ = false;
+  int selectedGroup_ = 0;
+  int frames_ = kMinFrames;
+  bool cisEepromControlsEnabled_ = true;
+  std::array<int, kTrackbarCount> trackbars_{};
+  std::array<int, kComboCount> combos_{};
+  std::array<QGroupBox*, kGroupCount> groups_{};
+  QLineEdit* framesEdit_ = nullptr;
 };
 
 }  // namespace calibration

@@ -1,23 +1,198 @@
-// The Picture page's live view part.
+// The Picture page's widgets, built from the controls model, and the operations on them.
 #include "viewer/picture/PicturePage.h"
 
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include "QEL_API.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/shell/MainWindow.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
 
 namespace picture {
+namespace {
+
+using shell::Widget;
+
+constexpr int kIdFileLabel = 1004;
+constexpr int kIdStatusLabel = 9202;
+constexpr int kIdVideoFrame = 9201;
+constexpr int kIdSerialEdit = 2001;
+constexpr int kSerialMaxLength = 63;
+
+QStringList ToQt(Texts texts) {
+  QStringList out;
+  for (const char* text : texts) out << QString::fromLatin1(text);
+  return out;
+}
+
+// The group selector offers the groups by their titles.
+QStringList GroupSelectorTexts(int cisType) {
+  QStringList out;
+  for (const Group& group : kGroups) out << shell::LabelText(group.title.For(cisType));
+  return out;
+}
+
+// Where each group stands in the wide layout: gain in the first column over both rows, colour
+// over misc in the second, image over CIS-EEPROM in the third.
+struct Cell {
+  int row, column, rowSpan;
+};
+constexpr Cell kWideCells[kGroupCount] = {{0, 0, 2}, {0, 1, 1}, {0, 2, 1}, {1, 1, 1}, {1, 2, 1}};
+
+// Data format item 2 as the unit expects it: processed colour frames, or raw sensor data.
+void SetDataFormat(bool raw) {
+  const unsigned char item[3] = {0, static_cast<unsigned char>(raw ? 1 : 0), 0};
+  QEL_SetDevStatus(2, item);
+}
+
+}  // namespace
 
 PicturePage::PicturePage(QWidget* parent) : shell::LivePage(shell::kPicturePage, parent) {
   shell::ViewState& view = shell::View();
+  wideLayout_ = view.windowMode != 0;
+  expertMode_ = view.expertMode != 0;
+
+  // The playback output lies over the image area; its file label replaces the frame-rate text.
+  auto* videoFrame = new QWidget(this);
+  videoFrame->setObjectName(QString::number(kIdVideoFrame));
+  videoFrame->hide();
+  Widgets()[kIdVideoFrame] = videoFrame;
+  fileLabel_ = new QLabel(this);
+  fileLabel_->setObjectName(QString::number(kIdFileLabel));
+  fileLabel_->setTextFormat(Qt::PlainText);
+  fileLabel_->hide();
+  Widgets()[kIdFileLabel] = fileLabel_;
+  TopRow()->insertWidget(TopRow()->count() - 1, fileLabel_);
+
+  BuildBottomRow();
+  BuildGroups();
+
+  // Initialisation: texts and lists of a 40K head, defaults shown, nothing sent to the unit.
+  SetTypeTexts(0);
+  for (int j = 0; j < kListCount; ++j) FillList(j, 0);
+  {
+    const QSignalBlocker quiet(GroupSelector());
+    GroupSelector()->clear();
+    GroupSelector()->addItems(GroupSelectorTexts(0));
+    GroupSelector()->setCurrentIndex(0);
+  }
+  for (int i = 0; i < kSliderCount; ++i) {
+    auto* slider = Widget<QSlider>(Widgets(), SliderId(i));
+    const QSignalBlocker quiet(slider);
+    slider->setRange(kSliders[i].range.min, kSliders[i].range.max);
+    slider->setPageStep(PageStep(kSliders[i].range));
+    ShowSlider(i, kSliders[i].defaultValue, false);
+  }
+  for (int j = 0; j < kListCount; ++j) SelectListFromDevice(j, kLists[j].defaultValue);
+  for (int i : {kSliderAlcLowerLimit, kSliderAlcParameter}) {
+    shell::ShowSliderRow(Widgets(), i, SliderShown(i, 0, expertMode_));
+  }
+  if (QWidget* separator = Widgets()[kIdExpertSeparator]) separator->setVisible(expertMode_);
+  SwitchToCisType();
+
   view.displayTarget = shell::kPicturePage;
   shell::TheShell().display.Start();
   view.pictureReady = true;
 }
 
+void PicturePage::BuildBottomRow() {
+  QHBoxLayout* row = BottomRow();
+  row->addWidget(ForwardingButton(3004, "Video Capture", shell::kCmdVideoCapture));
+  row->addWidget(ForwardingButton(3005, "Still Capture", shell::kCmdStillCapture));
+  auto* save = new QPushButton(QStringLiteral("Save"), this);  // in the template, never shown
+  save->setObjectName(QStringLiteral("3006"));
+  save->hide();
+  Widgets()[3006] = save;
+  row->addStretch(1);
+  row->addWidget(ForwardingButton(9601, "Pause / Play", shell::kCmdPausePlay));
+  row->addWidget(ForwardingButton(9602, "Play Stop", shell::kCmdPlayStop));
+  statusLabel_ = new QLabel(QStringLiteral("LIVE"), this);
+  statusLabel_->setObjectName(QString::number(kIdStatusLabel));
+  statusLabel_->setTextFormat(Qt::PlainText);
+  statusLabel_->setMinimumWidth(150);
+  Widgets()[kIdStatusLabel] = statusLabel_;
+  row->addWidget(statusLabel_);
+  row->addStretch(2);
+}
+
+void PicturePage::BuildGroups() {
+  shell::GroupSpec spec;
+  spec.sliderLabel = [](int i) { return shell::LabelText(kSliders[i].label.For(0)); };
+  spec.listLabel = [](int j) { return shell::LabelText(kLists[j].label.For(0)); };
+  spec.listTexts = [](int j) { return ToQt(ListTexts(j, 0)); };
+  spec.makeEdit = [](int id) -> QWidget* {
+    auto* edit = new QLineEdit;
+    if (id == kIdSerialEdit) edit->setMaxLength(kSerialMaxLength);
+    return edit;
+  };
+  auto* grid = new QGridLayout(GroupArea());
+  grid->setContentsMargins(0, 0, 0, 0);
+  for (int g = 0; g < kGroupCount; ++g) {
+    const Group& group = kGroups[g];
+    groups_[g] = shell::BuildGroup(group.id, shell::LabelText(group.title.For(0)), group.items,
+                                   spec, Widgets(), GroupArea());
+    const Cell cell = wideLayout_ ? kWideCells[g] : Cell{0, 0, 1};
+    grid->addWidget(groups_[g], cell.row, cell.column, cell.rowSpan, 1, Qt::AlignTop);
+  }
+
+  for (int i = 0; i < kSliderCount; ++i) {
+    auto* slider = Widget<QSlider>(Widgets(), SliderId(i));
+    connect(slider, &QSlider::valueChanged, this, [this, i](int v) { ApplySlider(i, v); });
+  }
+  for (int j = 0; j < kListCount; ++j) {
+    auto* list = Widget<QComboBox>(Widgets(), ListId(j));
+    connect(list, &QComboBox::activated, this, [this, j](int p) { ApplyList(j, p); });
+  }
+  connect(GroupSelector(), &QComboBox::activated, this, [this](int g) {
+    if (shell::LivePage* calibration = Calibration()) {
+      const QSignalBlocker quiet(calibration->GroupSelector());
+      calibration->GroupSelector()->setCurrentIndex(g < calibration->GroupSelector()->count() ? g
+                                                                                              : -1);
+    }
+    ShowGroup(g);
+  });
+}
+
+void PicturePage::SetTypeTexts(int cisType) {
+  for (const IdText& text : CisTypeTexts(cisType)) {
+    const QString qt = shell::LabelText(text.text);
+    if (auto* box = Widget<QGroupBox>(Widgets(), text.id)) {
+      box->setTitle(qt);
+    } else if (auto* label = Widget<QLabel>(Widgets(), text.id)) {
+      label->setText(qt);
+    }
+  }
+}
+
+void PicturePage::FillList(int j, int cisType) {
+  auto* list = Widget<QComboBox>(Widgets(), ListId(j));
+  const QSignalBlocker quiet(list);
+  list->clear();
+  list->addItems(ToQt(ListTexts(j, cisType)));
+  list->setCurrentIndex(0);
+}
+
 void PicturePage::Activate() {
   shell::ViewState& view = shell::View();
+  SetDataFormat(false);
   view.displayTarget = shell::kPicturePage;
   view.rawView = false;
+  if (!wideLayout_) {
+    const QSignalBlocker quiet(GroupSelector());
+    GroupSelector()->setCurrentIndex(state_.currentGroup);
+  }
+  if (auto* window = shell::TheShell().mainWindow.data()) {
+    if (QAction* csv = window->MenuAction(shell::kCmdSaveCsv)) csv->setEnabled(false);
+  }
 }
 
 void PicturePage::HideLive() {
@@ -29,7 +204,166 @@ void PicturePage::ShowLive() {
 }
 
 void PicturePage::SwitchToCisType() {
-  FillZoomList(shell::View().cisType.load());
+  const int cisType = shell::View().cisType.load();
+  state_.cisType = cisType;
+  SetTypeTexts(cisType);
+  {
+    const QSignalBlocker quiet(GroupSelector());
+    GroupSelector()->clear();
+    GroupSelector()->addItems(GroupSelectorTexts(cisType));
+    GroupSelector()->setCurrentIndex(0);
+  }
+  FillZoomList(cisType);
+  for (int j : {kListGainControl, kListDviImageSize}) FillList(j, cisType);
+  shell::ShowSliderRow(Widgets(), kSliderExposure, SliderShown(kSliderExposure, cisType, true));
+  shell::ShowListRow(Widgets(), kListVfpnCorr, ListShown(kListVfpnCorr, cisType));
+  state_.currentGroup = 0;
+  if (wideLayout_) {
+    GroupSelector()->setEnabled(false);
+    GroupSelector()->hide();
+  }
+  ShowGroup(0);
+}
+
+void PicturePage::ShowGroup(int g) {
+  if (g >= 0 && g < kGroupCount) state_.currentGroup = g;
+  for (int k = 0; k < kGroupCount; ++k) {
+    groups_[k]->setVisible(wideLayout_ || k == state_.currentGroup);
+  }
+  update();
+}
+
+shell::LivePage* PicturePage::Calibration() const {
+  return shell::TheShell().pages[shell::kCalibrationPage].data();
+}
+
+void PicturePage::ShowSlider(int i, int v, bool mirror) {
+  if (i < 0 || i >= kSliderCount) return;
+  state_.sliders[i] = v;
+  if (auto* slider = Widget<QSlider>(Widgets(), SliderId(i))) {
+    const QSignalBlocker quiet(slider);
+    slider->setValue(v);
+  }
+  if (auto* text = Widget<QLabel>(Widgets(), SliderValueId(i))) {
+    text->setText(QString::fromStdString(SliderValueText(i, v)));
+  }
+  if (mirror && MirrorOfSlider(i)) {
+    if (shell::LivePage* calibration = Calibration()) calibration->ShowTwinSlider(i, v);
+  }
+}
+
+void PicturePage::SetSlider(int i, int v) {
+  ShowSlider(i, v, true);
+}
+
+void PicturePage::SelectListPosition(int j, int position) {
+  if (auto* list = Widget<QComboBox>(Widgets(), ListId(j))) {
+    const QSignalBlocker quiet(list);
+    list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
+  }
+}
+
+void PicturePage::SelectListFromDevice(int j, int d) {
+  if (j < 0 || j >= kListCount) return;
+  if (!state_.SelectListFromDevice(j, d)) return;
+  const int position = state_.listPositions[j];
+  SelectListPosition(j, position);
+  if (MirrorOfList(j)) {
+    if (shell::LivePage* calibration = Calibration()) calibration->ShowTwinList(j, position);
+  }
+}
+
+void PicturePage::ApplySlider(int i, int v) {
+  ShowSlider(i, v, false);
+  SetDevice(kSliders[i].device, v);  // the result is not looked at; the next refresh shows
+  const SliderMirror* mirror = MirrorOfSlider(i);
+  if (mirror && !mirror->cameraInfoOnly) {
+    if (shell::LivePage* calibration = Calibration()) calibration->ShowTwinSlider(i, v);
+  }
+}
+
+void PicturePage::ApplyList(int j, int position) {
+  state_.listPositions[j] = position;
+  SetDevice(kLists[j].device, ListToDevice(j, position, state_.cisType));
+  const ListMirror* mirror = MirrorOfList(j);
+  if (mirror && mirror->onChoice) {
+    if (shell::LivePage* calibration = Calibration()) calibration->ShowTwinList(j, position);
+  }
+  EnablingUpdate();
+}
+
+void PicturePage::ShowTwinSlider(int pictureSlider, int value) {
+  ShowSlider(pictureSlider, value, false);
+}
+
+void PicturePage::ShowTwinList(int pictureList, int position) {
+  if (pictureList < 0 || pictureList >= kListCount) return;
+  state_.listPositions[pictureList] = position;
+  SelectListPosition(pictureList, position);
+}
+
+void PicturePage::EnablingUpdate() {
+  const Enabling enabling = ComputeEnabling(state_.Modes());
+  for (int i = 0; i < kSliderCount; ++i) {
+    if (enabling.sliders[i]) shell::EnableSliderRow(Widgets(), i, *enabling.sliders[i]);
+  }
+  for (int j = 0; j < kListCount; ++j) {
+    if (enabling.lists[j]) shell::EnableListRow(Widgets(), j, *enabling.lists[j]);
+  }
+  if (shell::LivePage* calibration = Calibration()) calibration->ShowTwinEnabling(enabling);
+}
+
+void PicturePage::SetCameraInfo(int valueId, const std::string& text) {
+  const QString qt = QString::fromStdString(text);
+  LivePage::SetCameraInfo(valueId, qt);
+  if (shell::LivePage* calibration = Calibration()) calibration->SetCameraInfo(valueId, qt);
+}
+
+void PicturePage::SetCameraInfoRowsEnabled(bool enabled) {
+  LivePage::SetCameraInfoRowsEnabled(enabled);
+  if (shell::LivePage* calibration = Calibration()) {
+    calibration->SetCameraInfoRowsEnabled(enabled);
+  }
+}
+
+void PicturePage::SetWindowTitle(const std::string& title) {
+  if (auto* window = shell::TheShell().mainWindow.data()) {
+    window->setWindowTitle(QString::fromStdString(title));
+  }
+}
+
+void PicturePage::SetSerialControlsEnabled(bool enabled) {
+  serialControlsEnabled_ = enabled;
+  for (int id : kSerialControlIds) {
+    if (QWidget* widget = Widgets()[id]) widget->setEnabled(enabled);
+  }
+}
+
+void PicturePage::SetCisEepromControlsEnabled(bool enabled) {
+  cisEepromControlsEnabled_ = enabled;
+  for (int id : kCisEepromControlIds) {
+    if (QWidget* widget = Widgets()[id]) widget->setEnabled(enabled);
+  }
+  if (shell::LivePage* calibration = Calibration()) {
+    calibration->SetCisEepromControlsEnabled(enabled);
+  }
+}
+
+void PicturePage::ApplyApplicationDefaults() {
+  for (const DefaultStep& step : ApplicationDefaults(state_.cisType)) {
+    if (step.target == Target::kSlider) {
+      // The head EEPROM sliders mirror only what the Camera Info refresh shows.
+      const SliderMirror* mirror = MirrorOfSlider(step.index);
+      ShowSlider(step.index, step.value, mirror && !mirror->cameraInfoOnly);
+    } else {
+      SelectListFromDevice(step.index, step.value);
+    }
+    SetDevice(step.set, step.sent);
+  }
+}
+
+void PicturePage::ResetCalibrationDefaults(bool all) {
+  if (shell::LivePage* calibration = Calibration()) calibration->ResetCalibrationDefaults(all);
 }
 
 }  // namespace picture

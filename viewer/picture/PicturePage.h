@@ -1,25 +1,75 @@
-// The Picture page: the live colour view with its zoom list and Camera Info box; the parameter
-// groups join it in its group area.
+// The Picture page: the live colour view and a control for every camera parameter, bound to the
+// controls model; it carries out the page operations the refreshes and commands drive.
 #pragma once
 
+#include <array>
+
+#include "viewer/picture/Controls.h"
+#include "viewer/picture/PageView.h"
 #include "viewer/shell/LivePage.h"
+
+class QGroupBox;
+class QLabel;
 
 namespace picture {
 
-class PicturePage : public shell::LivePage {
+class PicturePage : public shell::LivePage, public PageView {
  public:
   // Becomes displayTarget, starts the display thread and sets pictureReady.
   explicit PicturePage(QWidget* parent);
 
-  // Colour view on this page.
+  // Colour view on this page: the unit sends processed frames again.
   void Activate() override;
   // The live image area gives way to playback and returns after it.
   void HideLive() override;
   void ShowLive() override;
   void FollowHeadType() override { SwitchToCisType(); }
 
-  // Lists that depend on the head type (cisType) are refilled and their first entry selected.
+  // Texts, lists and rows of the attached head type (cisType); group 0 is shown.
   void SwitchToCisType();
+  // Compact layout: group g alone; the wide layout shows every group.
+  void ShowGroup(int g);
+
+  const PageState& State() const { return state_; }
+
+  // PageView, GUI thread.
+  void SetSlider(int i, int v) override;
+  void SelectListFromDevice(int j, int d) override;
+  void SetForcedListRefresh(bool on) override { state_.forcedListRefresh = on; }
+  void EnablingUpdate() override;
+  void SetCameraInfo(int valueId, const std::string& text) override;
+  void SetCameraInfoRowsEnabled(bool enabled) override;
+  void SetWindowTitle(const std::string& title) override;
+  void SetSerialControlsEnabled(bool enabled) override;
+  void SetCisEepromControlsEnabled(bool enabled) override;
+  void ApplyApplicationDefaults() override;
+  void ResetCalibrationDefaults(bool all) override;
+
+  // The Calibration page moved a twin.
+  void ShowTwinSlider(int pictureSlider, int value) override;
+  void ShowTwinList(int pictureList, int position) override;
+
+ private:
+  void BuildGroups();
+  void BuildBottomRow();
+  void SetTypeTexts(int cisType);
+  void FillList(int j, int cisType);
+  // Stores v, moves the slider without notifying and writes the value text; mirror: also the
+  // Calibration twin of a mirrored slider.
+  void ShowSlider(int i, int v, bool mirror);
+  void SelectListPosition(int j, int position);
+  void ApplySlider(int i, int v);
+  void ApplyList(int j, int position);
+  shell::LivePage* Calibration() const;
+
+  PageState state_;
+  bool wideLayout_ = false;
+  bool expertMode_ = false;
+  bool serialControlsEnabled_ = true;
+  bool cisEepromControlsEnabled_ = true;
+  std::array<QGroupBox*, kGroupCount> groups_{};
+  QLabel* fileLabel_ = nullptr;
+  QLabel* statusLabel_ = nullptr;
 };
 
 }  // namespace picture

@@ -10,6 +10,7 @@ constexpr int kIdTabControl = 1001;
 constexpr int kIdImageArea = 1002;
 constexpr int kIdFrameRateText = 1003;
 constexpr int kIdZoomList = 5001;
+constexpr int kIdGroupSelector = 9203;
 constexpr int kIdCameraInfoBox = 9607;
 constexpr int kIdCameraInfoSeparator = 9308;
 constexpr int kIdFirmwareVersion = 9107;

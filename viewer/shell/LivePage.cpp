@@ -45,9 +45,9 @@ constexpr int kSeparatorBefore = 9007;
 constexpr int kCameraInfoWidth = 330;
 constexpr int kCameraInfoHeight = 240;
 constexpr int kValueColumnWidth = 170;
-// The bottom button row of the pages stands at this height; the page is at least that tall.
-constexpr int kBottomRowY = 855;
-constexpr int kPageMargin = 4;
+constexpr int kFrameRateWidth = 200;
+constexpr int kPageMargin = 8;
+constexpr int kColumnGap = 10;
 
 QString Id(int id) {
   return QString::number(id);
@@ -67,30 +67,75 @@ LivePage::LivePage(int index, QWidget* parent)
       imageArea_(new ImageArea(this)),
       frameRate_(new QLabel(this)),
       zoomList_(new QComboBox(this)),
-      groupArea_(new QWidget(this)) {
+      groupSelector_(new QComboBox(this)),
+      groupArea_(new QWidget(this)),
+      topRow_(new QHBoxLayout),
+      bottomRow_(new QHBoxLayout) {
   // Workers address the page by its index through this table.
   if (index >= 0 && index < kPageCount) TheShell().pages[index] = this;
-  imageArea_->move(kImageAreaX, kImageAreaY);
+  widgets_[kIdImageArea] = imageArea_;
 
   frameRate_->setObjectName(Id(kIdFrameRateText));
   frameRate_->setTextFormat(Qt::PlainText);
-  frameRate_->setGeometry(448, 13, 270, 16);
+  frameRate_->setMinimumWidth(kFrameRateWidth);
+  widgets_[kIdFrameRateText] = frameRate_;
 
   zoomList_->setObjectName(Id(kIdZoomList));
-  zoomList_->setGeometry(730, 10, 80, 22);
+  zoomList_->setFocusPolicy(Qt::StrongFocus);
+  widgets_[kIdZoomList] = zoomList_;
   FillZoomList(0);
   // Only a confirmed choice counts, not a selection made by the program.
   connect(zoomList_, &QComboBox::activated, this, [this](int entry) {
     if (zoomChosen) zoomChosen(entry);
   });
 
+  groupSelector_->setObjectName(Id(kIdGroupSelector));
+  groupSelector_->setFocusPolicy(Qt::StrongFocus);
+  widgets_[kIdGroupSelector] = groupSelector_;
   groupArea_->setObjectName(QStringLiteral("groupArea"));
+
+  topRow_->addWidget(ForwardingButton(3001, "Default", kCmdEepromLoadDefault));
+  topRow_->addWidget(ForwardingButton(3002, "Data Write", kCmdEepromSave));
+  topRow_->addWidget(ForwardingButton(3003, "Data Read", kCmdEepromLoad));
+  topRow_->addStretch(1);
+  topRow_->addWidget(frameRate_);
+  topRow_->addWidget(zoomList_);
+
+  auto* left = new QVBoxLayout;
+  left->addLayout(topRow_);
+  left->addWidget(imageArea_);
+  left->addLayout(bottomRow_);
+  left->addStretch(1);
+
   BuildCameraInfo();
+  auto* right = new QVBoxLayout;
+  right->addWidget(cameraInfo_, 0, Qt::AlignLeft);
+  right->addWidget(groupSelector_, 0, Qt::AlignLeft);
+  right->addWidget(groupArea_);
+  right->addStretch(1);
+
+  auto* page = new QHBoxLayout(this);
+  page->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+  page->setSpacing(kColumnGap);
+  page->addLayout(left);
+  page->addLayout(right);
+  page->addStretch(1);
+}
+
+QPushButton* LivePage::ForwardingButton(int id, const char* text, int command) {
+  auto* button = new QPushButton(QString::fromLatin1(text), this);
+  button->setObjectName(Id(id));
+  widgets_[id] = button;
+  connect(button, &QPushButton::clicked, this, [this, command] {
+    if (sendCommand) sendCommand(command);
+  });
+  return button;
 }
 
 void LivePage::BuildCameraInfo() {
   cameraInfo_ = new QGroupBox(QStringLiteral("Camera Info"), this);
   cameraInfo_->setObjectName(Id(kIdCameraInfoBox));
+  widgets_[kIdCameraInfoBox] = cameraInfo_;
   // Rows follow the font's metrics, so no text is cut with a larger application font.
   auto* grid = new QGridLayout(cameraInfo_);
   grid->setContentsMargins(15, grid->contentsMargins().top(), 8, 8);
@@ -104,6 +149,7 @@ void LivePage::BuildCameraInfo() {
       separator->setObjectName(Id(kIdCameraInfoSeparator));
       separator->setFrameShape(QFrame::HLine);
       separator->setFrameShadow(QFrame::Sunken);
+      widgets_[kIdCameraInfoSeparator] = separator;
       grid->addWidget(separator, line++, 0, 1, 2);
     }
     auto* label = new QLabel(QString::fromLatin1(row.label), cameraInfo_);
@@ -112,6 +158,8 @@ void LivePage::BuildCameraInfo() {
     auto* value = new QLabel(cameraInfo_);
     value->setObjectName(Id(row.valueId));
     value->setTextFormat(Qt::PlainText);
+    widgets_[row.labelId] = label;
+    widgets_[row.valueId] = value;
     cameraInfoValues_[row.valueId] = value;
     if (!row.shown) {
       label->hide();
@@ -123,33 +171,19 @@ void LivePage::BuildCameraInfo() {
     ++line;
   }
   grid->setRowStretch(line, 1);
-  const QSize hint = cameraInfo_->sizeHint();
-  cameraInfo_->setGeometry(kCameraInfoX, kCameraInfoY, std::max(kCameraInfoWidth, hint.width()),
-                           std::max(kCameraInfoHeight, hint.height()));
-  // The parameter groups start below the box, however tall the font made it.
-  groupArea_->move(kGroupAreaX, std::max(kGroupAreaY, cameraInfo_->geometry().bottom() + 5));
+  // At least as large as on the page layout, larger where the font needs it.
+  const QSize need = cameraInfo_->minimumSizeHint();
+  cameraInfo_->setMinimumSize(std::max(kCameraInfoWidth, need.width()),
+                              std::max(kCameraInfoHeight, need.height()));
 }
 
-void LivePage::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  groupArea_->resize(std::max(0, width() - groupArea_->x()),
-                     std::max(0, height() - groupArea_->y()));
-}
-
-QSize LivePage::minimumSizeHint() const {
-  // Everything placed on the page, the groups' contents included, plus the bottom button row.
-  QRect used;
-  for (QObject* child : children()) {
-    auto* widget = qobject_cast<QWidget*>(child);
-    if (!widget || widget->isHidden()) continue;
-    if (widget == groupArea_) {
-      used |= groupArea_->childrenRect().translated(groupArea_->pos());
-    } else {
-      used |= widget->geometry();
+void LivePage::SetCameraInfoRowsEnabled(bool enabled) {
+  for (int id : {9002, 9003, 9004, 9005, 9006, 9009, 9010, 9011}) {
+    for (int which : {id, id + 100}) {
+      const auto it = widgets_.find(which);
+      if (it != widgets_.end()) it->second->setEnabled(enabled);
     }
   }
-  const int bottomRow = kBottomRowY + QPushButton().sizeHint().height();
-  return {used.right() + 1 + kPageMargin, std::max(used.bottom() + 1, bottomRow) + kPageMargin};
 }
 
 void LivePage::FillZoomList(int cisType) {

@@ -7,25 +7,26 @@
 #include <functional>
 #include <map>
 
+#include "viewer/picture/Controls.h"
+#include "viewer/shell/GroupBuilder.h"
+
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
+class QPushButton;
 
 namespace shell {
 
 class ImageArea;
 
-// Positions on the page (pixels from its top-left corner).
-constexpr int kImageAreaX = 8;
-constexpr int kImageAreaY = 36;
-constexpr int kCameraInfoX = 830;
-constexpr int kCameraInfoY = 15;
-constexpr int kGroupAreaX = 830;
-constexpr int kGroupAreaY = 260;
-
 // The zoom choices of a head type: "100%", "200%" and "400%" for 40K, "100%" and "200%" for 160K.
 QStringList ZoomEntries(int cisType);
 
+// The left column holds the top row ("Default", "Data Write", "Data Read", the frame-rate text
+// and the zoom list), the 808 x 808 image area and the page's bottom row; the right column the
+// Camera Info box, the group selector and the parameter groups. Qt lays them out, so a larger
+// font grows the page instead of cutting texts.
 class LivePage : public QWidget {
  public:
   LivePage(int index, QWidget* parent);
@@ -34,14 +35,15 @@ class LivePage : public QWidget {
   ImageArea* Image() const { return imageArea_; }
   QLabel* FrameRateText() const { return frameRate_; }
   QComboBox* ZoomList() const { return zoomList_; }
+  QComboBox* GroupSelector() const { return groupSelector_; }
 
-  // Where the parameter groups are placed: a plain container from (830, 260), or below the
-  // Camera Info box when a large font made it taller, to the page's lower-right corner; children
-  // are positioned in its coordinates.
+  // Where the parameter groups go (below the group selector), and the rows pages add to.
   QWidget* GroupArea() const { return groupArea_; }
-
-  // The size that shows everything placed on the page and its bottom button row.
-  QSize minimumSizeHint() const override;
+  QHBoxLayout* TopRow() const { return topRow_; }
+  QHBoxLayout* BottomRow() const { return bottomRow_; }
+  // Every widget of the page with a numeric id that the page or its groups registered.
+  WidgetMap& Widgets() { return widgets_; }
+  const WidgetMap& Widgets() const { return widgets_; }
 
   // Refills the zoom list for a head type and selects its first entry, without notifying.
   void FillZoomList(int cisType);
@@ -51,9 +53,14 @@ class LivePage : public QWidget {
   void SetCameraInfo(int valueId, const QString& text);
   QString CameraInfo(int valueId) const;
   void ClearCameraInfo();
+  // The head record rows ("    CIS S/N : " to "    FPN Data : ", "    Red Gain : " to
+  // "    IFA : "), labels and values.
+  void SetCameraInfoRowsEnabled(bool enabled);
 
   // Called with the entry the operator confirmed in the zoom list.
   std::function<void(int)> zoomChosen;
+  // Buttons that forward a menu command send it through this (the main window's dispatcher).
+  std::function<void(int)> sendCommand;
 
   // The page became the visible tab page: it becomes displayTarget and sets the raw view.
   virtual void Activate() = 0;
@@ -65,8 +72,20 @@ class LivePage : public QWidget {
   // The head type changed (cisType holds the new one): type-dependent lists and texts.
   virtual void FollowHeadType() = 0;
 
+  // The other page's copy of a mirrored value changed: show it here without sending it to the
+  // unit and without mirroring it back. Indices are the Picture page's slider and list rows.
+  virtual void ShowTwinSlider(int /*pictureSlider*/, int /*value*/) {}
+  virtual void ShowTwinList(int /*pictureList*/, int /*position*/) {}
+  // Follows the Picture page's enabling update.
+  virtual void ShowTwinEnabling(const picture::Enabling& /*enabling*/) {}
+  // The head EEPROM save rows of the page.
+  virtual void SetCisEepromControlsEnabled(bool /*enabled*/) {}
+  // The Calibration page's defaults (all: also the tools' settings); see its page.
+  virtual void ResetCalibrationDefaults(bool /*all*/) {}
+
  protected:
-  void resizeEvent(QResizeEvent* event) override;
+  // A button in a row that sends menu command `command` when clicked.
+  QPushButton* ForwardingButton(int id, const char* text, int command);
 
  private:
   void BuildCameraInfo();
@@ -75,9 +94,13 @@ class LivePage : public QWidget {
   ImageArea* imageArea_;
   QLabel* frameRate_;
   QComboBox* zoomList_;
+  QComboBox* groupSelector_;
   QGroupBox* cameraInfo_ = nullptr;
   QWidget* groupArea_;
+  QHBoxLayout* topRow_;
+  QHBoxLayout* bottomRow_;
   std::map<int, QLabel*> cameraInfoValues_;
+  WidgetMap widgets_;
 };
 
 }  // namespace shell

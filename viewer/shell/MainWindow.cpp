@@ -68,6 +68,7 @@ MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
   for (int index = 0; index < kPageCount; ++index) {
     LivePage* page = CreatePage(index, tabs_);
     page->zoomChosen = [this, index](int entry) { ZoomChosen(index, entry); };
+    page->sendCommand = [this](int id) { Dispatch(id); };
     tabs_->insertTab(index, page, QString::fromLatin1(PageTabText(index)));
     if (tabs_->currentIndex() == index) {
       shownPage_ = index;

@@ -20,6 +20,8 @@ void ResetViewState() {
   v.displayTarget = kNoPage;
   v.rawView = false;
   v.limitReached = 0;
+  v.excludedArea = 0;
+  v.showDefectOverlay = false;
   v.mainReady = false;
   v.pictureReady = false;
   v.calibrationReady = false;

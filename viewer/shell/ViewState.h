@@ -32,6 +32,9 @@ struct ViewState {
   std::atomic<int> displayTarget{kNoPage};  // page whose image area and status text are drawn
   std::atomic<bool> rawView{false};         // the unit sends raw data: render monochrome
   std::atomic<int> limitReached{0};         // the head's usage count reached its upper limit
+  // The Calibration page's defect overlay settings, read by the display thread.
+  std::atomic<int> excludedArea{0};            // corner triangles left out of detection, pixels
+  std::atomic<bool> showDefectOverlay{false};  // "Display": table and corners over the raw view
 
   std::atomic<bool> mainReady{false};
   std::atomic<bool> pictureReady{false};
