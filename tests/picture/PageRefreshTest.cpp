@@ -406,19 +406,45 @@ TEST_F(RefreshTest, ChangedRecordsRewriteOnlyTheirTextsAndSliders) {
   EXPECT_EQ(view.calls, (Calls{"info 9103 8", "slider 27 = 8", "info 9110 -0.070dB"}));
 }
 
-TEST_F(RefreshTest, ForgettingTheCacheWritesEverythingShownAgain) {
+TEST_F(RefreshTest, AnEmptiedBoxGetsEveryTextAgain) {
   ASSERT_TRUE(unit().PreloadEeprom(1, HeadEeprom("QS-0042", 7, 200)));
   refresh.CameraInfoRefresh();
   view.calls.clear();
-  refresh.ResetCameraInfoCache();
+  refresh.CameraInfoCleared();
   refresh.CameraInfoRefresh();
   int fullRefreshes = 0;
-  EXPECT_EQ(WithoutFullRefresh(&fullRefreshes),
-            (Calls{"rows on", "title QEL_Viewer [40K]", "info 9101 Yes", "info 9102 QS-0042",
-                   "info 9103 7", "slider 27 = 7", "info 9104 200", "slider 26 = 200",
-                   "info 9105 No", "info 9106 Yes", "info 9109 -0.422dB", "info 9110 0.176dB",
-                   "info 9111 9", "info 9112 40K"}));
+  EXPECT_EQ(
+      WithoutFullRefresh(&fullRefreshes),
+      (Calls{"title QEL_Viewer [40K]", "info 9101 Yes", "info 9102 QS-0042", "info 9103 7",
+             "slider 27 = 7", "info 9104 200", "slider 26 = 200", "info 9105 No", "info 9106 Yes",
+             "info 9109 -0.422dB", "info 9110 0.176dB", "info 9111 9", "info 9112 40K"}));
   EXPECT_EQ(fullRefreshes, 0);  // the head's state did not change
+}
+
+TEST_F(RefreshTest, AMonitorStartBeginsAsNewPagesDo) {
+  for (int state : {0, 2}) {
+    SCOPED_TRACE(state);
+    unit().SetCisEeprom(state);
+    refresh.ResetCameraInfoCache();
+    view.calls.clear();
+    refresh.CameraInfoRefresh();
+    const Calls first = view.calls;
+    view.calls.clear();
+    refresh.CameraInfoRefresh();
+    EXPECT_TRUE(view.calls.empty());
+    refresh.ResetCameraInfoCache();
+    refresh.CameraInfoRefresh();
+    EXPECT_EQ(view.calls, first);
+  }
+}
+
+TEST_F(RefreshTest, AFullRefreshForANewHeadTypeSelectsEveryListInTheSameBatch) {
+  refresh.FullRefreshForNewHeadType();
+  ASSERT_EQ(view.calls.size(), std::size(kFullRefresh) + 2);
+  EXPECT_EQ(view.calls.front(), "forced on");
+  EXPECT_EQ(view.calls[view.calls.size() - 2], "enabling");
+  EXPECT_EQ(view.calls.back(), "forced off");
+  EXPECT_EQ(deliveries, 1);
 }
 
 TEST_F(RefreshTest, HeadSwappedBetweenCyclesShowsTheNewHead) {

@@ -82,6 +82,9 @@ void Apply(const PageUpdates& updates, PageView& view) {
       case Op::kCisEepromControls:
         view.SetCisEepromControlsEnabled(u.value != 0);
         break;
+      case Op::kForcedListRefresh:
+        view.SetForcedListRefresh(u.value != 0);
+        break;
     }
   }
 }
@@ -100,9 +103,16 @@ PageRefresh::PageRefresh(ViewSource view, Deliver deliver, const std::atomic<int
     : view_(std::move(view)), deliver_(std::move(deliver)), cisType_(cisType) {}
 
 void PageRefresh::ResetCameraInfoCache() {
+  CameraInfoCleared();
+  rowsEnabled_.reset();
+  lastCisEepromState_ = 0;
+  serialControlsEnabled_ = true;
+  cisEepromControlsEnabled_ = true;
+}
+
+void PageRefresh::CameraInfoCleared() {
   for (std::string& text : shownTexts_) text.clear();
   shownTitle_.clear();
-  rowsEnabled_.reset();
 }
 
 PageRefresh::HeadRecords PageRefresh::ReadHeadRecords() {
@@ -201,6 +211,13 @@ void PageRefresh::ChangeRefresh() {
 void PageRefresh::FullRefresh() {
   PageUpdates updates;
   AppendFullRefresh(updates);
+  Show(std::move(updates), true);
+}
+
+void PageRefresh::FullRefreshForNewHeadType() {
+  PageUpdates updates{{Op::kForcedListRefresh, 0, true, {}}};
+  AppendFullRefresh(updates);
+  updates.push_back({Op::kForcedListRefresh, 0, false, {}});
   Show(std::move(updates), true);
 }
 

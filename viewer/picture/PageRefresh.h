@@ -32,6 +32,7 @@ struct PageUpdate {
     kTitle,              // SetWindowTitle(text)
     kSerialControls,     // SetSerialControlsEnabled(value)
     kCisEepromControls,  // SetCisEepromControlsEnabled(value)
+    kForcedListRefresh,  // SetForcedListRefresh(value)
   };
   Op op;
   int index = 0;
@@ -55,12 +56,15 @@ class PageRefresh : public shell::RefreshHooks {
   // text and the window title.
   PageRefresh(ViewSource view, Deliver deliver, const std::atomic<int>& cisType);
 
-  // Forgets every text and title shown, so the next Camera Info refresh writes them all: at
-  // monitor start and whenever the Camera Info box was emptied.
+  // Monitor start, with new pages: every text, flag and state as at construction.
   void ResetCameraInfoCache() override;
+  // The box shows no texts and the title none of its own; the next refresh writes them all.
+  void CameraInfoCleared() override;
   void CameraInfoRefresh() override;
   void ChangeRefresh() override;
   void FullRefresh() override;
+  // The same reads, shown with the forced list refresh set, in the same batch.
+  void FullRefreshForNewHeadType() override;
   bool FullRefreshShown() const override { return fullRefreshShown_.load(); }
 
  private:

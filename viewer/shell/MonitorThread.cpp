@@ -73,7 +73,7 @@ void MonitorThread::Cycle(bool& firstPassDone, int& previousStatus) {
       if (hooks.playback->Active()) SendToGui([&hooks] { hooks.playback->PlaceVideo(); });
       view.lastCisType = type;
       SendToGui([] { ReconfigureForType(); });
-      hooks.refresh->FullRefresh();
+      hooks.refresh->FullRefreshForNewHeadType();
       if (hooks.recording->Recording()) {
         SendToGui([&hooks] { hooks.recording->StopAndResetControls(); });
       }
@@ -85,7 +85,7 @@ void MonitorThread::Cycle(bool& firstPassDone, int& previousStatus) {
   // that comes back unchanged would leave its fields empty.
   auto clearCameraInfo = [&hooks] {
     SendToGui([] { ClearCameraInfo(); });
-    hooks.refresh->ResetCameraInfoCache();
+    hooks.refresh->CameraInfoCleared();
   };
   if (!firstPassDone) {
     clearCameraInfo();

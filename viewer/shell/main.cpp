@@ -5,6 +5,7 @@
 #include "QEL_Sim.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/Operator.h"
+#include "viewer/shell/ProgramHooks.h"
 
 #if defined(__SANITIZE_THREAD__)
 // Qt comes uninstrumented: allocations and copies inside it (its worker pool, its event queue)
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
                  qPrintable(options.simulateState));
     return 2;
   }
+  shell::InstallProgramHooks();
   shell::QtOperator op;
   shell::Application viewer(op);
   return viewer.Run(options);
