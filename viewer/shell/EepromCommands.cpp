@@ -7,7 +7,6 @@
 #include <QString>
 #include <utility>
 
-#include "QEL_API.h"
 #include "viewer/shell/Ids.h"
 
 namespace shell {
@@ -17,60 +16,42 @@ using enum EepromFollowUp;
 constexpr PromptIcon kInfo = PromptIcon::Information;
 constexpr PromptIcon kWarn = PromptIcon::Warning;
 
-int LoadParam(int argument) {
-  return QEL_Load_Param(argument);
-}
-int SaveParam(int argument) {
-  return QEL_Save_Param(argument);
-}
-int ClearParam(int argument) {
-  return QEL_Clear_Param(argument);
-}
-int LoadDefaultParam(int argument) {
-  return QEL_Load_Default_Param(argument);
-}
-int SaveDefaultParam(int argument) {
-  return QEL_Save_Default_Param(argument);
-}
-int ClearDefaultParam(int argument) {
-  return QEL_Clear_Default_Param(argument);
-}
-
 // The clear commands wipe the whole area (argument 1), both head types at once.
-constexpr EepromCommand kCommands[] = {
+// Not constexpr: an imported function's address is known only once the library is loaded.
+const EepromCommand kCommands[] = {
     {kCmdEepromLoad,
-     &LoadParam,
+     &QEL_Load_Param,
      0,
      {"Load Parameter[%s] : Complete.", kInfo, kFullRefresh},
      {"No Saved Parameter[%s] Found in EEPROM.", kInfo, kNone},
      {"Load Parameter[%s] : Error!", kWarn, kNone}},
     {kCmdEepromSave,
-     &SaveParam,
+     &QEL_Save_Param,
      0,
      {"Save Parameter[%s] : Complete.", kInfo, kNone},
      {"Save Parameter[%s] : Error!", kWarn, kNone},
      {"Save Parameter[%s] : Error!", kWarn, kNone}},
     {kCmdEepromClear,
-     &ClearParam,
+     &QEL_Clear_Param,
      1,
      {"Clear Parameter[40K&160K] : Complete.", kInfo, kNone},
      {"Clear Parameter[40K&160K] : Error!", kWarn, kNone},
      {"Clear Parameter[40K&160K] : Error!", kWarn, kNone}},
     {kCmdEepromLoadDefault,
-     &LoadDefaultParam,
+     &QEL_Load_Default_Param,
      0,
      {"Load Default Parameter[%s] : Complete.", kInfo, kUnitDefaults},
      {"No Default Parameter[%s] Found in EEPROM.\nUse Application Default Setting.", kInfo,
       kApplicationDefaults},
      {"Load Default Parameter[%s] : Error!", kWarn, kNone}},
     {kCmdEepromSaveDefault,
-     &SaveDefaultParam,
+     &QEL_Save_Default_Param,
      0,
      {"Save Parameter[%s] as Default : Complete.", kInfo, kNone},
      {"Save Parameter[%s] as Default : Error!", kWarn, kNone},
      {"Save Parameter[%s] as Default : Error!", kWarn, kNone}},
     {kCmdEepromClearDefault,
-     &ClearDefaultParam,
+     &QEL_Clear_Default_Param,
      1,
      {"Clear Default Parameter[40K&160K] : Complete.", kInfo, kNone},
      {"Clear Default Parameter[40K&160K] : Error!", kWarn, kNone},

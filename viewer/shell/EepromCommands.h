@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "QEL_API.h"
 #include "viewer/picture/PageView.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Operator.h"
@@ -34,7 +35,7 @@ struct EepromOutcome {
 
 struct EepromCommand {
   int id;
-  int (*call)(int);
+  decltype(&QEL_Load_Param) call;  // the library's calling convention
   int argument;
   EepromOutcome done;      // result 0
   EepromOutcome notFound;  // result above 1
