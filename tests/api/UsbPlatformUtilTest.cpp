@@ -1,6 +1,7 @@
 // Endpoint classification and device path cutting shared by the WinUSB and libusb backends.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "usb/PlatformUtil.h"
@@ -50,6 +51,41 @@ TEST(UsbPlatformUtil, CutsDevicePathsToTheirTerminatorTheBlockAnd255Characters) 
   const char unterminated[4] = {'a', 'b', 'c', 'd'};
   EXPECT_EQ(usb::CutDevicePath(unterminated, sizeof(unterminated)), "abcd");
   EXPECT_EQ(usb::CutDevicePath(nullptr, 10), "");
+}
+
+// The wait is counted in steps, so a fake wait shows the bound without a clock.
+TEST(UsbPlatformUtil, CancelledReadIsWaitedForAboutASecondAtMostAndCancelledEachStep) {
+  using std::chrono::milliseconds;
+  struct Case {
+    const char* name;
+    int completesAfterWaits;  // -1: never
+    bool completed;
+    int cancels;
+    milliseconds waited;
+  };
+  const Case cases[] = {
+      {"already complete", 0, true, 0, milliseconds(0)},
+      {"completes after the first cancel", 1, true, 1, milliseconds(100)},
+      {"completes after the third step", 3, true, 3, milliseconds(300)},
+      {"completes within the last step", 10, true, 10, milliseconds(1000)},
+      {"never completes", -1, false, 10, milliseconds(1000)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int waits = 0;
+    int cancels = 0;
+    milliseconds waited{0};
+    const bool completed = usb::CancelAndWait(
+        [&] { return c.completesAfterWaits >= 0 && waits >= c.completesAfterWaits; },
+        [&] { ++cancels; },
+        [&](milliseconds step) {
+          ++waits;
+          waited += step;
+        });
+    EXPECT_EQ(completed, c.completed);
+    EXPECT_EQ(cancels, c.cancels);
+    EXPECT_EQ(waited, c.waited);
+  }
 }
 
 }  // namespace

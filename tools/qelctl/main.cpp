@@ -1,9 +1,11 @@
 // qelctl: the camera unit from the command line over the library's C API.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "Cli.h"
 #include "QEL_API.h"
@@ -77,6 +79,12 @@ int main(int argc, char** argv) {
   Context context;
   AddRegisteredCommands(app, context);
 
+  std::vector<std::string> helpPath;
+  bool helpRequested = false;
+  CLI::App* help = app.add_subcommand("help", "This text, or a command's: help [COMMAND...]");
+  help->add_option("COMMAND", helpPath, "Command to describe, e.g. eeprom read");
+  help->callback([&helpRequested] { helpRequested = true; });
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -100,6 +108,23 @@ int main(int argc, char** argv) {
     return Fail(kExitUsage, e.what() + HelpHint(app));
   } catch (const Failure& f) {
     return Fail(f.ExitCode(), f.what());
+  }
+  if (helpRequested) {
+    const CLI::App* at = &app;
+    std::string path = "qelctl";
+    for (const std::string& word : helpPath) {
+      const auto& subcommands = at->get_subcommands([](const CLI::App*) { return true; });
+      const auto next = std::find_if(subcommands.begin(), subcommands.end(),
+                                     [&word](const CLI::App* c) { return c->check_name(word); });
+      if (next == subcommands.end()) {
+        return Fail(kExitUsage, "unknown command '" + word + "' (see qelctl --help)");
+      }
+      at = *next;
+      path += " " + at->get_name();
+    }
+    std::fputs(at->get_formatter()->make_help(at, path, CLI::AppFormatMode::Normal).c_str(),
+               stdout);
+    return kExitOk;
   }
   if (!context.action) return Fail(kExitUsage, "a command is required" + HelpHint(app));
 

@@ -141,6 +141,7 @@ const std::array<Group, kGroupCount> kGroups = {{
 }};
 
 picture::Range TrackbarRange(int k, int cisType) {
+  if (k < 0 || k >= kTrackbarCount) return {0, 0};
   const TrackbarRow& row = kTrackbars[k];
   return {row.min, cisType == 0 ? row.max40K : row.max160K};
 }
@@ -150,6 +151,7 @@ int TrackbarPageStep(int k, int cisType) {
 }
 
 std::string TrackbarValueText(int k, int v) {
+  if (k < 0 || k >= kTrackbarCount) return {};
   return picture::FormatValue(kTrackbars[k].text, v);
 }
 

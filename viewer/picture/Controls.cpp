@@ -166,15 +166,28 @@ std::string FormatValue(ValueText text, int v) {
   return out;
 }
 
+namespace {
+
+constexpr bool IsSlider(int i) {
+  return i >= 0 && i < kSliderCount;
+}
+constexpr bool IsList(int j) {
+  return j >= 0 && j < kListCount;
+}
+
+}  // namespace
+
 std::string SliderValueText(int i, int v) {
-  return FormatValue(kSliders[i].text, v);
+  return IsSlider(i) ? FormatValue(kSliders[i].text, v) : std::string();
 }
 
 Texts ListTexts(int j, int cisType) {
+  if (!IsList(j)) return {};
   return cisType == 0 ? kLists[j].texts40K : kLists[j].texts160K;
 }
 
 int ListToDevice(int j, int position, int cisType) {
+  if (!IsList(j)) return position;
   switch (kLists[j].rule) {
     case ListRule::kSame:
       return position;
@@ -193,6 +206,7 @@ int ListToDevice(int j, int position, int cisType) {
 }
 
 int ListFromDevice(int j, int device, int cisType) {
+  if (!IsList(j)) return device;
   switch (kLists[j].rule) {
     case ListRule::kSame:
       return device;
@@ -362,9 +376,10 @@ const std::array<Group, kGroupCount> kGroups = {{
 }};
 
 Point GroupPosition(int g, int currentGroup, bool wideLayout) {
+  const Point offPage{kCompactPosition.x + kOffPage, kCompactPosition.y};
+  if (g < 0 || g >= kGroupCount) return offPage;
   if (wideLayout) return {kGroups[g].wideX, kGroups[g].wideY};
-  if (g == currentGroup) return kCompactPosition;
-  return {kCompactPosition.x + kOffPage, kCompactPosition.y};
+  return g == currentGroup ? kCompactPosition : offPage;
 }
 
 std::vector<IdText> CisTypeTexts(int cisType) {

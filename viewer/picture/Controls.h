@@ -127,6 +127,7 @@ struct ListRow {
 };
 extern const std::array<ListRow, kListCount> kLists;
 
+// Rows outside the table have no texts and pass values through.
 Texts ListTexts(int j, int cisType);
 int ListToDevice(int j, int position, int cisType);
 // The position to show for a device value; it can lie outside the list for values the unit
@@ -182,7 +183,7 @@ struct Point {
   friend constexpr bool operator==(const Point&, const Point&) = default;
 };
 // Wide layout: every group at its own place. Compact: the current group at (830, 290) and the
-// others 3840 pixels to the right, off the page.
+// others 3840 pixels to the right, off the page (as is any g outside the groups).
 Point GroupPosition(int g, int currentGroup, bool wideLayout);
 
 // Enabling update inputs: head type and the positions of the gain/exposure (G) and light (L)

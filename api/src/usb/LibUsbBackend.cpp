@@ -6,6 +6,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "usb/Backend.h"
@@ -25,10 +26,6 @@ constexpr uint8_t kVendorSpecificClass = LIBUSB_CLASS_VENDOR_SPEC;
 
 // WinUSB's default time-out for the control pipe; the library sets none of its own.
 constexpr unsigned int kControlTimeoutMs = 5000;
-
-// While an aborted read has not called back, events are handled in steps of this length and the
-// cancel is repeated after each.
-constexpr int kAbortStepMs = 100;
 
 // Speed codes as the WinUSB speed query reports them.
 constexpr uint8_t kLowSpeed = 1;
@@ -104,7 +101,30 @@ const libusb_interface_descriptor* FindInterface(const libusb_config_descriptor*
   return nullptr;
 }
 
-// One opened unit with its claimed interface and the transfer of the bulk read. The context is
+// The memory a bulk read hands to libusb: the transfer, the buffer it fills and the flag its
+// callback sets. Frames are copied out to the caller's buffer on completion, so that a read whose
+// cancel never calls back can be left to libusb as a whole: that block is kept for the rest of
+// the process (libusb may still write it at any later event handling), while the caller's buffer
+// is free.
+struct ReadBlock {
+  ReadBlock() = default;
+  ReadBlock(const ReadBlock&) = delete;
+  ReadBlock& operator=(const ReadBlock&) = delete;
+  ~ReadBlock() {
+    if (transfer != nullptr) libusb_free_transfer(transfer);
+  }
+
+  std::atomic_ref<int> CompletedFlag() { return std::atomic_ref<int>(completed); }
+  bool Completed() { return CompletedFlag().load(std::memory_order_acquire) != 0; }
+
+  libusb_transfer* transfer = nullptr;
+  std::unique_ptr<uint8_t[]> data;
+  uint32_t capacity = 0;
+  // Set by the callback; libusb also reads it (as a plain int) to end event handling early.
+  alignas(std::atomic_ref<int>::required_alignment) int completed = 0;
+};
+
+// One opened unit with its claimed interface and the block of the bulk read. The context is
 // shared so that a device still held by a caller outlives the backend safely.
 class LibUsbDevice final : public Device {
  public:
@@ -112,9 +132,9 @@ class LibUsbDevice final : public Device {
       : context_(std::move(context)), handle_(handle) {}
 
   ~LibUsbDevice() override {
-    // The transfer and the caller's buffer must not be in use once the handle is gone.
+    // The read block must not be in use once the handle is gone; a read that could not be
+    // cancelled has handed its block over for good already.
     AbortRead();
-    if (transfer_ != nullptr) libusb_free_transfer(transfer_);
     if (claimed_) libusb_release_interface(handle_, kQelInterface);
     libusb_close(handle_);
   }
@@ -152,12 +172,14 @@ class LibUsbDevice final : public Device {
     libusb_free_config_descriptor(config);
     if (result != OpenResult::Ok) return result;
 
-    transfer_ = libusb_alloc_transfer(0);
-    return transfer_ != nullptr ? OpenResult::Ok : OpenResult::Failed;
+    read_ = std::make_unique<ReadBlock>();
+    read_->transfer = libusb_alloc_transfer(0);
+    return read_->transfer != nullptr ? OpenResult::Ok : OpenResult::Failed;
   }
 
   bool ControlTransfer(const SetupPacket& setup, uint8_t* data) override {
-    if (data == nullptr && setup.length != 0) return false;
+    // A unit given up (gone, or a read that never let go) gets no more requests.
+    if (!Attached() || (data == nullptr && setup.length != 0)) return false;
     const int result =
         libusb_control_transfer(handle_, setup.requestType, setup.request, setup.value, setup.index,
                                 data, setup.length, kControlTimeoutMs);
@@ -170,19 +192,25 @@ class LibUsbDevice final : public Device {
   PipeInfo Pipes() const override { return pipes_; }
 
   bool SubmitRead(uint8_t* buffer, uint32_t size) override {
-    if (reading_ || buffer == nullptr || size == 0 || size > INT_MAX || pipes_.bulkIn == 0 ||
-        transfer_ == nullptr) {
+    if (reading_ || read_ == nullptr || buffer == nullptr || size == 0 || size > INT_MAX ||
+        pipes_.bulkIn == 0) {
       return false;
     }
+    if (read_->capacity < size) {
+      // Once per opened unit in practice: the library reads with one size throughout.
+      read_->data = std::make_unique<uint8_t[]>(size);
+      read_->capacity = size;
+    }
     // No transfer time-out: the caller decides when a read has waited too long and aborts it.
-    libusb_fill_bulk_transfer(transfer_, handle_, pipes_.bulkIn, buffer, static_cast<int>(size),
-                              &LibUsbDevice::OnReadDone, this, 0);
-    CompletedFlag().store(0, std::memory_order_relaxed);
-    const int result = libusb_submit_transfer(transfer_);
+    libusb_fill_bulk_transfer(read_->transfer, handle_, pipes_.bulkIn, read_->data.get(),
+                              static_cast<int>(size), &LibUsbDevice::OnReadDone, read_.get(), 0);
+    read_->CompletedFlag().store(0, std::memory_order_relaxed);
+    const int result = libusb_submit_transfer(read_->transfer);
     if (result != 0) {
       if (result == LIBUSB_ERROR_NO_DEVICE) removed_.store(true, std::memory_order_relaxed);
       return false;
     }
+    target_ = buffer;
     reading_ = true;
     return true;
   }
@@ -191,38 +219,43 @@ class LibUsbDevice final : public Device {
     transferred = 0;
     if (!reading_) return ReadState::Failed;
     HandleEventsFor(std::chrono::milliseconds(std::max(waitMs, 0)));
-    if (!Completed()) return ReadState::Pending;
+    if (!read_->Completed()) return ReadState::Pending;
     reading_ = false;
-    if (transfer_->status != LIBUSB_TRANSFER_COMPLETED) {
-      if (transfer_->status == LIBUSB_TRANSFER_NO_DEVICE) {
+    const libusb_transfer& transfer = *read_->transfer;
+    if (transfer.status != LIBUSB_TRANSFER_COMPLETED) {
+      if (transfer.status == LIBUSB_TRANSFER_NO_DEVICE) {
         removed_.store(true, std::memory_order_relaxed);
       }
       return ReadState::Failed;
     }
-    transferred = static_cast<uint32_t>(std::max(transfer_->actual_length, 0));
+    transferred = static_cast<uint32_t>(std::clamp(transfer.actual_length, 0, transfer.length));
+    std::memcpy(target_, read_->data.get(), transferred);
     return ReadState::Done;
   }
 
   void AbortRead() override {
     if (!reading_) return;
-    // The callback is the only sign that libusb no longer writes the caller's buffer, so events
-    // are handled until it has run; a cancel that did not take is repeated.
-    while (!Completed()) {
-      libusb_cancel_transfer(transfer_);
-      HandleEventsFor(std::chrono::milliseconds(kAbortStepMs));
-    }
     reading_ = false;
+    // The callback is the only sign that libusb is done with the transfer; a cancel that did not
+    // take is repeated while events are handled.
+    const bool completed = CancelAndWait(
+        [&] { return read_->Completed(); }, [&] { libusb_cancel_transfer(read_->transfer); },
+        [&](std::chrono::milliseconds step) { HandleEventsFor(step); });
+    if (completed) return;
+    // Never called back: libusb keeps the transfer, which may still fill its buffer and call back.
+    // Both stay with it for good, and the unit is given up so that the connection thread closes
+    // it; after libusb_close the transfer is never reaped again.
+    KeepForever(std::move(read_));
+    removed_.store(true, std::memory_order_relaxed);
   }
 
  private:
   // Runs inside event handling, possibly on another thread's synchronous control transfer.
   static void LIBUSB_CALL OnReadDone(libusb_transfer* transfer) {
-    auto* self = static_cast<LibUsbDevice*>(transfer->user_data);
-    self->CompletedFlag().store(1, std::memory_order_release);
+    static_cast<ReadBlock*>(transfer->user_data)
+        ->CompletedFlag()
+        .store(1, std::memory_order_release);
   }
-
-  std::atomic_ref<int> CompletedFlag() { return std::atomic_ref<int>(completed_); }
-  bool Completed() { return CompletedFlag().load(std::memory_order_acquire) != 0; }
 
   // Handles events until the read has called back or span has passed; a zero span handles what
   // is already pending and returns.
@@ -233,19 +266,18 @@ class LibUsbDevice final : public Device {
       const auto left =
           std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
       timeval tv = ToTimeval(left);
-      libusb_handle_events_timeout_completed(context_.get(), &tv, &completed_);
-    } while (!Completed() && Clock::now() < deadline);
+      libusb_handle_events_timeout_completed(context_.get(), &tv, &read_->completed);
+    } while (!read_->Completed() && Clock::now() < deadline);
   }
 
   ContextPtr context_;
   libusb_device_handle* handle_;
-  libusb_transfer* transfer_ = nullptr;
+  std::unique_ptr<ReadBlock> read_;  // null before the open completed and after a lost cancel
+  uint8_t* target_ = nullptr;        // the caller's buffer of the outstanding read
   PipeInfo pipes_;
   bool claimed_ = false;
   bool reading_ = false;              // a read is outstanding; touched only by the reading thread
-  std::atomic<bool> removed_{false};  // a call failed because the unit is gone
-  // Set by the callback; libusb also reads it (as a plain int) to end event handling early.
-  alignas(std::atomic_ref<int>::required_alignment) int completed_ = 0;
+  std::atomic<bool> removed_{false};  // the unit is gone or has been given up
 };
 
 class LibUsbBackend final : public Backend {

@@ -10,8 +10,12 @@
 #include <setupapi.h>
 #include <winusb.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -39,9 +43,6 @@ bool IsRemovalError(DWORD error) {
   return error == ERROR_DEVICE_NOT_CONNECTED || error == kErrorNoSuchDevice ||
          error == ERROR_BAD_COMMAND;
 }
-
-// While an aborted read stays pending the cancel is repeated at this interval.
-constexpr DWORD kAbortRetryMs = 100;
 
 // Owns one SetupAPI device information list.
 class DeviceInfoList {
@@ -103,14 +104,26 @@ bool IoCompleted(const OVERLAPPED& overlapped) {
          static_cast<ULONG_PTR>(STATUS_PENDING);
 }
 
-// One opened unit: the file handle, its WinUSB interface handle, and the event and overlapped
-// structure of the bulk read. Destroyed by the core only when no caller still holds it.
+// The memory a pending bulk read lets the system write: the overlapped structure and the buffer
+// the read fills. Frames are copied out to the caller's buffer on completion, so that a read whose
+// cancel never completes can be left to the system as a whole: that block is kept for the rest of
+// the process, while the caller's buffer is free.
+struct ReadBlock {
+  OVERLAPPED overlapped{};
+  std::unique_ptr<uint8_t[]> data;
+  uint32_t capacity = 0;
+};
+
+// One opened unit: the file handle, its WinUSB interface handle, and the event and read block of
+// the bulk read. Destroyed by the core only when no caller still holds it.
 class WinUsbDevice final : public Device {
  public:
   explicit WinUsbDevice(HANDLE file) : file_(file) {}
 
   ~WinUsbDevice() override {
-    // The overlapped structure lives in this object: no read may outlive it.
+    // No read may outlive the read block; a read that could not be cancelled has handed its block
+    // over for good already. The event may be closed under such a read: the system keeps its own
+    // reference to it until the read completes.
     AbortRead();
     if (winUsb_ != nullptr) WinUsb_Free(winUsb_);
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
@@ -151,7 +164,8 @@ class WinUsbDevice final : public Device {
   }
 
   bool ControlTransfer(const SetupPacket& setup, uint8_t* data) override {
-    if (winUsb_ == nullptr || (data == nullptr && setup.length != 0)) return false;
+    // A unit given up (gone, or a read that never let go) gets no more requests.
+    if (winUsb_ == nullptr || !Attached() || (data == nullptr && setup.length != 0)) return false;
     WINUSB_SETUP_PACKET packet;
     packet.RequestType = setup.requestType;
     packet.Request = setup.request;
@@ -173,15 +187,23 @@ class WinUsbDevice final : public Device {
   PipeInfo Pipes() const override { return pipes_; }
 
   bool SubmitRead(uint8_t* buffer, uint32_t size) override {
-    if (reading_ || buffer == nullptr || size == 0 || pipes_.bulkIn == 0 || event_ == nullptr) {
+    if (reading_ || read_ == nullptr || buffer == nullptr || size == 0 || pipes_.bulkIn == 0 ||
+        event_ == nullptr) {
       return false;
+    }
+    if (read_->capacity < size) {
+      // Once per opened unit in practice: the library reads with one size throughout.
+      read_->data = std::make_unique<uint8_t[]>(size);
+      read_->capacity = size;
     }
     // A completion that was collected without a wait leaves the event set; clear it so the next
     // wait sees only this read.
     ResetEvent(event_);
-    overlapped_ = OVERLAPPED{};
-    overlapped_.hEvent = event_;
-    if (WinUsb_ReadPipe(winUsb_, pipes_.bulkIn, buffer, size, nullptr, &overlapped_)) {
+    OVERLAPPED& overlapped = read_->overlapped;
+    overlapped = OVERLAPPED{};
+    overlapped.hEvent = event_;
+    target_ = buffer;
+    if (WinUsb_ReadPipe(winUsb_, pipes_.bulkIn, read_->data.get(), size, nullptr, &overlapped)) {
       // Completed at once (data already waiting). The overlapped structure holds the result,
       // so PollRead reports it Done like any other completion instead of dropping the frame.
       reading_ = true;
@@ -201,14 +223,15 @@ class WinUsbDevice final : public Device {
     if (!reading_) return ReadState::Failed;
     WaitForSingleObject(event_, waitMs > 0 ? static_cast<DWORD>(waitMs) : 0);
     DWORD bytes = 0;
-    if (WinUsb_GetOverlappedResult(winUsb_, &overlapped_, &bytes, FALSE)) {
+    if (WinUsb_GetOverlappedResult(winUsb_, &read_->overlapped, &bytes, FALSE)) {
       reading_ = false;
-      transferred = bytes;
+      transferred = std::min<DWORD>(bytes, read_->capacity);
+      std::memcpy(target_, read_->data.get(), transferred);
       return ReadState::Done;
     }
     const DWORD error = GetLastError();
     // Only a completed read may be reported as failed: a pending one still writes the buffer.
-    if (!IoCompleted(overlapped_)) return ReadState::Pending;
+    if (!IoCompleted(read_->overlapped)) return ReadState::Pending;
     NoteError(error);
     reading_ = false;
     return ReadState::Failed;
@@ -216,17 +239,30 @@ class WinUsbDevice final : public Device {
 
   void AbortRead() override {
     if (!reading_) return;
-    if (!WinUsb_AbortPipe(winUsb_, pipes_.bulkIn)) CancelIoEx(file_, &overlapped_);
-    // The buffer belongs to the caller: return only once the read has completed (normally as
-    // cancelled). Should the cancel not take, it is repeated instead of waiting blind.
-    while (!IoCompleted(overlapped_)) {
-      if (WaitForSingleObject(event_, kAbortRetryMs) == WAIT_TIMEOUT && !IoCompleted(overlapped_)) {
-        CancelIoEx(file_, &overlapped_);
-      }
-    }
-    DWORD bytes = 0;
-    WinUsb_GetOverlappedResult(winUsb_, &overlapped_, &bytes, FALSE);
     reading_ = false;
+    // Return only once the read has completed (normally as cancelled). The pipe is aborted first;
+    // should that not take, the read itself is cancelled, again at every step.
+    bool pipeAborted = false;
+    const auto cancel = [&] {
+      if (pipeAborted || !WinUsb_AbortPipe(winUsb_, pipes_.bulkIn)) {
+        CancelIoEx(file_, &read_->overlapped);
+      }
+      pipeAborted = true;
+    };
+    const bool completed =
+        CancelAndWait([&] { return IoCompleted(read_->overlapped); }, cancel,
+                      [&](std::chrono::milliseconds step) {
+                        WaitForSingleObject(event_, static_cast<DWORD>(step.count()));
+                      });
+    if (completed) {
+      DWORD bytes = 0;
+      WinUsb_GetOverlappedResult(winUsb_, &read_->overlapped, &bytes, FALSE);
+      return;
+    }
+    // Never completed: the system may still write the overlapped structure and the buffer. Both
+    // stay with it for good, and the unit is given up so that the connection thread closes it.
+    KeepForever(std::move(read_));
+    removed_.store(true, std::memory_order_relaxed);
   }
 
  private:
@@ -237,10 +273,12 @@ class WinUsbDevice final : public Device {
   HANDLE file_ = INVALID_HANDLE_VALUE;
   WINUSB_INTERFACE_HANDLE winUsb_ = nullptr;
   HANDLE event_ = nullptr;
-  OVERLAPPED overlapped_{};
+  // Null after a read whose cancel never completed.
+  std::unique_ptr<ReadBlock> read_ = std::make_unique<ReadBlock>();
+  uint8_t* target_ = nullptr;  // the caller's buffer of the outstanding read
   PipeInfo pipes_;
   bool reading_ = false;              // a read is outstanding; touched only by the reading thread
-  std::atomic<bool> removed_{false};  // a call failed because the unit is gone
+  std::atomic<bool> removed_{false};  // the unit is gone or has been given up
 };
 
 class WinUsbBackend final : public Backend {
