@@ -154,13 +154,6 @@ TEST_F(RefreshTest, FullRefreshReadsEveryParameterInOrderAndShowsItInOneBatch) {
   EXPECT_TRUE(refresh.FullRefreshShown());
 }
 
-TEST_F(RefreshTest, FullRefreshWithoutAPageShowsNothing) {
-  picture::PageRefresh noPage([] { return nullptr; }, [](std::function<void()> b) { b(); },
-                              cisType);
-  noPage.FullRefresh();
-  EXPECT_FALSE(noPage.FullRefreshShown());
-}
-
 TEST_F(RefreshTest, FailedReadsLeaveTheirControlsAndTheRestStillShow) {
   // The third register request is black level's (after the head type reads of the two
   // control modes and its own).

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "viewer/picture/Controls.h"
 #include "viewer/picture/PageView.h"
 
 namespace testing_support {
@@ -14,8 +13,6 @@ class RecordingView : public picture::PageView {
   // "slider 3 = 50", "list 0 = 3", "enabling", "info 9101 Yes", "rows on", "title ...",
   // "serial off", "cis-eeprom on", "application defaults", "calibration defaults all".
   std::vector<std::string> calls;
-  // Head type the application defaults are sent for.
-  int cisType = 0;
 
   void SetSlider(int i, int v) override { Add("slider " + Num(i) + " = " + Num(v)); }
   void SelectListFromDevice(int j, int d) override { Add("list " + Num(j) + " = " + Num(d)); }
@@ -28,13 +25,7 @@ class RecordingView : public picture::PageView {
   void SetWindowTitle(const std::string& title) override { Add("title " + title); }
   void SetSerialControlsEnabled(bool enabled) override { Add("serial " + OnOff(enabled)); }
   void SetCisEepromControlsEnabled(bool enabled) override { Add("cis-eeprom " + OnOff(enabled)); }
-  // Sends the defaults to the unit as the page does, so a refresh after it reads them back.
-  void ApplyApplicationDefaults() override {
-    Add("application defaults");
-    for (const picture::DefaultStep& step : picture::ApplicationDefaults(cisType)) {
-      picture::SetDevice(step.set, step.sent);
-    }
-  }
+  void ApplyApplicationDefaults() override { Add("application defaults"); }
   void ResetCalibrationDefaults(bool all) override {
     Add(all ? "calibration defaults all" : "calibration defaults tools");
   }

@@ -64,7 +64,6 @@ class EepromCommandsTest : public qeltest::SimFixture {
   void UseHead(int type) {
     ASSERT_TRUE(unit().SetHead(type));
     cisType = type;
-    view.cisType = type;
   }
 
   std::atomic<int> cisType{0};
@@ -260,27 +259,6 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
     EXPECT_FALSE(cursorKeptForMessage);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   }
-}
-
-TEST_F(EepromCommandsTest, LoadedValuesAreWhatTheRefreshShows) {
-  ASSERT_EQ(QEL_Set_BlackLevel(77), 0);
-  ASSERT_EQ(QEL_Save_Param(0), 0);
-  ASSERT_EQ(QEL_Set_BlackLevel(5), 0);
-  commands.Run(shell::kCmdEepromLoad, op, nullptr);
-  EXPECT_EQ(view.Count("slider 0 = 77"), 1);
-  EXPECT_EQ(view.Count("slider 0 = 5"), 0);
-}
-
-TEST_F(EepromCommandsTest, ApplicationDefaultsReachTheUnitBeforeTheRefreshReadsIt) {
-  UseHead(1);
-  ASSERT_EQ(QEL_Set_ExposureTime(123), 0);
-  ASSERT_EQ(QEL_Set_RawGain(40), 0);
-  commands.Run(shell::kCmdEepromLoadDefault, op, nullptr);
-  // Exposure 400 and gain 128 are the application defaults of those sliders.
-  EXPECT_EQ(unit().Register(0x83), 400);
-  EXPECT_EQ(view.Count("slider 1 = 400"), 1);
-  EXPECT_EQ(view.Count("slider 2 = 128"), 1);
-  EXPECT_EQ(view.Count("slider 1 = 123"), 0);
 }
 
 TEST_F(EepromCommandsTest, OtherIdsAreNotEepromCommands) {
