@@ -122,6 +122,7 @@ PageRefresh::HeadRecords PageRefresh::ReadHeadRecords() {
   if (QEL_Load_CIS_SerialNo(serial) == 0) r.serial.assign(serial, strnlen(serial, 14));
   QEL_Load_CIS_UseCount(&r.usageCount);
   QEL_Load_CIS_UseCountLimit(&r.upperLimit);
+  // Both tables are read whatever the first holds.
   const bool table0 = DefectTableHasData(0);
   const bool table1 = DefectTableHasData(1);
   r.defectData = table0 || table1;
@@ -164,6 +165,8 @@ void PageRefresh::CameraInfoRefresh() {
   }
 
   texts[kTextCisType] = cisType_.load() == 0 ? "40K" : "160K";
+  // The title and every text go out only when they differ from what the pages show, so an idle
+  // cycle hands nothing to the GUI thread; an emptied box is reported by CameraInfoCleared.
   std::string title = "QEL_Viewer [" + texts[kTextCisType] + "]";
   if (title != shownTitle_) {
     updates.push_back({Op::kTitle, 0, 0, title});
