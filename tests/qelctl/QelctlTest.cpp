@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -37,9 +38,10 @@ std::string Slurp(const std::string& path) {
 
 // Runs qelctl with args, stdout and stderr captured in files of the test's temporary folder.
 Outcome Qelctl(const std::vector<std::string>& args) {
-  const std::string dir = ::testing::TempDir();
-  const std::string outPath = dir + "qelctl_out.txt";
-  const std::string errPath = dir + "qelctl_err.txt";
+  // Named after this test process: ctest runs several of them at once in the same folder.
+  const std::string stem = ::testing::TempDir() + "qelctl_" + std::to_string(getpid());
+  const std::string outPath = stem + "_out.txt";
+  const std::string errPath = stem + "_err.txt";
   std::vector<std::string> words{QELCTL_PATH};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -62,6 +64,8 @@ Outcome Qelctl(const std::vector<std::string>& args) {
   posix_spawn_file_actions_destroy(&actions);
   run.out = Slurp(outPath);
   run.err = Slurp(errPath);
+  std::remove(outPath.c_str());
+  std::remove(errPath.c_str());
   return run;
 }
 

@@ -70,7 +70,6 @@ class FrameHooks {
 class CommandHooks {
  public:
   virtual ~CommandHooks() = default;
-  virtual void OpenDebugDialog() {}
   virtual void StillCaptureCommand() {}
   virtual void SaveAsCsvCommand() {}
   virtual void LoadSettingsFile() {}

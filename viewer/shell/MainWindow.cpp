@@ -12,6 +12,7 @@
 
 #include "QEL_API.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/picture/DebugDialog.h"
 #include "viewer/resources/AppIcon.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Ini.h"
@@ -180,7 +181,7 @@ void MainWindow::Dispatch(int id) {
       QTimer::singleShot(0, this, &QWidget::close);
       break;
     case kCmdDebug:
-      hooks.commands->OpenDebugDialog();
+      picture::OpenDebugDialog(this);
       break;
     case kCmdBoundaryPixels:
       ToggleBoundaryPixels();

@@ -7,7 +7,8 @@ class QWidget;
 
 namespace shell {
 
-enum class PromptIcon { Information, Warning, Error, Question };
+// None: a box without an icon.
+enum class PromptIcon { Information, Warning, Error, Question, None };
 
 // One file dialog. `filter` is a Qt name filter ("BMP File (*.bmp)"); an empty one offers every
 // file.

@@ -15,6 +15,8 @@ QMessageBox::Icon BoxIcon(PromptIcon icon) {
       return QMessageBox::Critical;
     case PromptIcon::Question:
       return QMessageBox::Question;
+    case PromptIcon::None:
+      return QMessageBox::NoIcon;
     case PromptIcon::Information:
       break;
   }
