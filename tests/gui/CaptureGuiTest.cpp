@@ -474,8 +474,8 @@ TEST_F(CaptureGui, VideoCaptureRefusesWithoutACamera) {
 }
 
 TEST_F(CaptureGui, SettingsFileCommandsWithTheirDialogsAndMessages) {
-  InstallRefreshSpy();
   StartLive();
+  InstallRefreshSpy();  // after start-up, which installs the program's own
   ASSERT_EQ(QEL_Set_BlackLevel(33), 0);
   const QString path = Path("params.qel");
 

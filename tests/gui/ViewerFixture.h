@@ -19,6 +19,7 @@
 #include "viewer/shell/Application.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/MainWindow.h"
+#include "viewer/shell/ProgramHooks.h"
 #include "viewer/shell/Shell.h"
 
 namespace {
@@ -52,6 +53,7 @@ class ViewerTest : public ::testing::Test {
   }
 
   void Start(int head = 0) {
+    shell::InstallProgramHooks();
     app_ = std::make_unique<shell::Application>(op_);
     shell::Options options;
     options.simulate = true;

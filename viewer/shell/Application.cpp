@@ -15,6 +15,7 @@
 #include "viewer/capture/CaptureCommands.h"
 #include "viewer/live/Render.h"
 #include "viewer/playback/Player.h"
+#include "viewer/shell/DumpControls.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Shell.h"
@@ -41,6 +42,7 @@ Options ParseOptions(const QStringList& arguments) {
       {QLatin1String("--screenshot"), &Options::screenshot},
       {QLatin1String("--simulate-state"), &Options::simulateState},
       {QLatin1String("--play"), &Options::play},
+      {QLatin1String("--dump-controls"), &Options::dumpControls},
   };
   for (int i = 1; i < arguments.size() && options.error.isEmpty(); ++i) {
     const QString& arg = arguments[i];
@@ -158,24 +160,30 @@ int Application::Run(const Options& options) {
     QTimer::singleShot(0, player_.get(),
                        [this, play] { player_->StartPlayback(play, QFileInfo(play).fileName()); });
   }
-  const int result = options.screenshot.isEmpty()
-                         ? QApplication::exec()
-                         : TakeScreenshot(options.screenshot, !play.isEmpty());
+  const bool once = !options.screenshot.isEmpty() || !options.dumpControls.isEmpty();
+  const int result = once ? SaveAndExit(options) : QApplication::exec();
   ShutDown();
   return result;
 }
 
-int Application::TakeScreenshot(const QString& path, bool played) {
+int Application::SaveAndExit(const Options& options) {
   Shell& shell = TheShell();
+  const bool screenshot = !options.screenshot.isEmpty();
+  const bool dump = !options.dumpControls.isEmpty();
+  const bool played = !options.play.isEmpty();
   QElapsedTimer clock;
   clock.start();
   // A live picture with a frame-rate text that carries a full period, or the first played frame.
-  auto ready = [&] {
+  auto showsPicture = [&] {
     if (played) return player_->FramesShown() > 0;
     return shell.display.FramesDisplayed() >= kScreenshotFrames &&
            clock.elapsed() >= kScreenshotSettleMs;
   };
-  // The event loop runs (and sleeps between events) until then or until the time-out.
+  auto valuesShown = [] { return InstalledHooks().refresh->FullRefreshShown(); };
+  // The controls show the unit's values.
+  auto ready = [&] { return (!screenshot || showsPicture()) && (!dump || valuesShown()); };
+  // The event loop runs (and sleeps between events) until everything asked for is ready, or
+  // until the time-out.
   QEventLoop loop;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -190,18 +198,31 @@ int Application::TakeScreenshot(const QString& path, bool played) {
   poll.start(50);
   loop.exec();
 
-  const bool saved = window_->grab().save(path, "PNG");
+  int result = 0;
+  auto fail = [&result](int code, const QString& message) {
+    std::fprintf(stderr, "QEL_Viewer: %s\n", qPrintable(message));
+    if (result == 0) result = code;
+  };
+  const QString late = QStringLiteral("%1 written without %2, none within %3 ms");
+  if (dump) {
+    if (!DumpControls(*window_, options.dumpControls)) {
+      fail(1, QStringLiteral("cannot write %1").arg(options.dumpControls));
+    } else if (!valuesShown()) {
+      fail(2, late.arg(options.dumpControls, QStringLiteral("the unit's values"))
+                  .arg(kScreenshotTimeoutMs));
+    }
+  }
+  if (screenshot) {
+    if (!window_->grab().save(options.screenshot, "PNG")) {
+      fail(1, QStringLiteral("cannot write %1").arg(options.screenshot));
+    } else if (!showsPicture()) {
+      fail(2, late.arg(options.screenshot,
+                       played ? QStringLiteral("the played picture") : QStringLiteral("live frames"))
+                  .arg(kScreenshotTimeoutMs));
+    }
+  }
   window_->close();
-  if (!saved) {
-    std::fprintf(stderr, "QEL_Viewer: cannot write %s\n", qPrintable(path));
-    return 1;
-  }
-  if (!ready()) {
-    std::fprintf(stderr, "QEL_Viewer: no %s within %d ms; screenshot saved anyway\n",
-                 played ? "played picture" : "live frames", kScreenshotTimeoutMs);
-    return 2;
-  }
-  return 0;
+  return result;
 }
 
 }  // namespace shell

@@ -21,11 +21,12 @@ struct Options {
   QString screenshot;     // save a PNG of the main window once live frames show, then exit
   QString simulateState;  // keep the simulated unit's EEPROMs in this file (implies simulate)
   QString play;           // a media file played at start-up; the screenshot waits for its picture
+  QString dumpControls;   // write the controls as JSON once the unit's values show, then exit
   QString error;          // non-empty for a command line that cannot be used
 };
 
-// --simulate, --simulate=160k (or =40k), --simulate-state FILE, --screenshot FILE, --play FILE; a
-// file option may also be written --name=FILE.
+// --simulate, --simulate=160k (or =40k), --simulate-state FILE, --screenshot FILE, --play FILE,
+// --dump-controls FILE; a file option may also be written --name=FILE.
 Options ParseOptions(const QStringList& arguments);
 
 class Application {
@@ -45,7 +46,8 @@ class Application {
   int Run(const Options& options);
 
  private:
-  int TakeScreenshot(const QString& path, bool played);
+  // The screenshot and the controls dump, each as the options ask, then the window closes.
+  int SaveAndExit(const Options& options);
 
   Operator& op_;
   std::unique_ptr<playback::Player> player_;

@@ -15,9 +15,18 @@ class RefreshHooks {
   virtual ~RefreshHooks() = default;
   // Monitor start: forget the Camera Info texts shown last, so the next refresh writes them all.
   virtual void ResetCameraInfoCache() {}
+  // The Camera Info box was emptied and the title reset (ClearCameraInfo): forget what was shown
+  // there, so the next refresh writes it again.
+  virtual void CameraInfoCleared() {}
   virtual void CameraInfoRefresh() {}
   virtual void ChangeRefresh() {}
+  // Also run on the GUI thread by the commands that load parameters into the unit.
   virtual void FullRefresh() {}
+  // After the pages switched to a new head type and refilled their lists: a full refresh that
+  // selects every list entry, changed or not.
+  virtual void FullRefreshForNewHeadType() { FullRefresh(); }
+  // Any thread: a full refresh has put the unit's values on the pages.
+  virtual bool FullRefreshShown() const { return false; }
 };
 
 // Media playback over the Picture page's image area. GUI thread.

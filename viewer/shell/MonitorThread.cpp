@@ -73,7 +73,7 @@ void MonitorThread::Cycle(bool& firstPassDone, int& previousStatus) {
       if (hooks.playback->Active()) SendToGui([&hooks] { hooks.playback->PlaceVideo(); });
       view.lastCisType = type;
       SendToGui([] { ReconfigureForType(); });
-      hooks.refresh->FullRefresh();
+      hooks.refresh->FullRefreshForNewHeadType();
       if (hooks.recording->Recording()) {
         SendToGui([&hooks] { hooks.recording->StopAndResetControls(); });
       }
@@ -81,20 +81,26 @@ void MonitorThread::Cycle(bool& firstPassDone, int& previousStatus) {
     }
   }
 
-  if (!firstPassDone) {
+  // The box is emptied on the GUI thread; the refresh forgets what it showed there, or a head
+  // that comes back unchanged would leave its fields empty.
+  auto clearCameraInfo = [&hooks] {
     SendToGui([] { ClearCameraInfo(); });
+    hooks.refresh->CameraInfoCleared();
+  };
+  if (!firstPassDone) {
+    clearCameraInfo();
     firstPassDone = true;
   }
 
   const bool before = (previousStatus & 1) != 0;
   const bool now = (status & 1) != 0;
   if (!before && now) {
-    SendToGui([] { ClearCameraInfo(); });
+    clearCameraInfo();
     hooks.refresh->CameraInfoRefresh();
     ShowVersions();
     hooks.refresh->FullRefresh();
   } else if (before && !now) {
-    SendToGui([] { ClearCameraInfo(); });
+    clearCameraInfo();
     PaintNoSignal();
   } else if (before && now) {
     hooks.refresh->CameraInfoRefresh();

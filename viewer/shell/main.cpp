@@ -5,6 +5,7 @@
 #include "QEL_Sim.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/Operator.h"
+#include "viewer/shell/ProgramHooks.h"
 
 #if defined(__SANITIZE_THREAD__)
 // Qt comes uninstrumented: allocations and copies inside it (its worker pool, its event queue)
@@ -20,7 +21,8 @@ int main(int argc, char** argv) {
   if (!options.error.isEmpty()) {
     std::fprintf(stderr,
                  "QEL_Viewer: %s\nusage: QEL_Viewer [--simulate[=40k|160k]] "
-                 "[--simulate-state FILE] [--screenshot FILE] [--play FILE]\n",
+                 "[--simulate-state FILE] [--screenshot FILE] [--play FILE] "
+                 "[--dump-controls FILE]\n",
                  qPrintable(options.error));
     return 2;
   }
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
                  qPrintable(options.simulateState));
     return 2;
   }
+  shell::InstallProgramHooks();
   shell::QtOperator op;
   shell::Application viewer(op);
   return viewer.Run(options);

@@ -1,0 +1,121 @@
+// Parameter sets in the unit EEPROM from the menu: load, save and clear, for the head's own set
+// and for the default set.
+#include "viewer/shell/EepromCommands.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QString>
+#include <utility>
+
+#include "viewer/shell/Ids.h"
+
+namespace shell {
+namespace {
+
+using enum EepromFollowUp;
+constexpr PromptIcon kInfo = PromptIcon::Information;
+constexpr PromptIcon kWarn = PromptIcon::Warning;
+
+// The clear commands wipe the whole area (argument 1), both head types at once.
+// Not constexpr: an imported function's address is known only once the library is loaded.
+const EepromCommand kCommands[] = {
+    {kCmdEepromLoad,
+     &QEL_Load_Param,
+     0,
+     {"Load Parameter[%s] : Complete.", kInfo, kFullRefresh},
+     {"No Saved Parameter[%s] Found in EEPROM.", kInfo, kNone},
+     {"Load Parameter[%s] : Error!", kWarn, kNone}},
+    {kCmdEepromSave,
+     &QEL_Save_Param,
+     0,
+     {"Save Parameter[%s] : Complete.", kInfo, kNone},
+     {"Save Parameter[%s] : Error!", kWarn, kNone},
+     {"Save Parameter[%s] : Error!", kWarn, kNone}},
+    {kCmdEepromClear,
+     &QEL_Clear_Param,
+     1,
+     {"Clear Parameter[40K&160K] : Complete.", kInfo, kNone},
+     {"Clear Parameter[40K&160K] : Error!", kWarn, kNone},
+     {"Clear Parameter[40K&160K] : Error!", kWarn, kNone}},
+    {kCmdEepromLoadDefault,
+     &QEL_Load_Default_Param,
+     0,
+     {"Load Default Parameter[%s] : Complete.", kInfo, kUnitDefaults},
+     {"No Default Parameter[%s] Found in EEPROM.\nUse Application Default Setting.", kInfo,
+      kApplicationDefaults},
+     {"Load Default Parameter[%s] : Error!", kWarn, kNone}},
+    {kCmdEepromSaveDefault,
+     &QEL_Save_Default_Param,
+     0,
+     {"Save Parameter[%s] as Default : Complete.", kInfo, kNone},
+     {"Save Parameter[%s] as Default : Error!", kWarn, kNone},
+     {"Save Parameter[%s] as Default : Error!", kWarn, kNone}},
+    {kCmdEepromClearDefault,
+     &QEL_Clear_Default_Param,
+     1,
+     {"Clear Default Parameter[40K&160K] : Complete.", kInfo, kNone},
+     {"Clear Default Parameter[40K&160K] : Error!", kWarn, kNone},
+     {"Clear Default Parameter[40K&160K] : Error!", kWarn, kNone}},
+};
+
+// The wait cursor for the length of a scope, whichever way it is left.
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+const EepromCommand* FindEepromCommand(int id) {
+  for (const EepromCommand& command : kCommands) {
+    if (command.id == id) return &command;
+  }
+  return nullptr;
+}
+
+const EepromOutcome& OutcomeOf(const EepromCommand& command, int result) {
+  if (result == 0) return command.done;
+  return result > 1 ? command.notFound : command.failed;
+}
+
+EepromCommands::EepromCommands(RefreshHooks& refresh, std::function<picture::PageView*()> view,
+                               const std::atomic<int>& cisType)
+    : refresh_(refresh), view_(std::move(view)), cisType_(cisType) {}
+
+bool EepromCommands::Run(int id, Operator& op, QWidget* owner) {
+  const EepromCommand* command = FindEepromCommand(id);
+  if (command == nullptr) return false;
+  int result = 0;
+  {
+    const WaitCursor wait;
+    result = command->call(command->argument);
+  }
+  const EepromOutcome& outcome = OutcomeOf(*command, result);
+  const QString type = cisType_.load() == 0 ? QStringLiteral("40K") : QStringLiteral("160K");
+  op.Message(owner, QStringLiteral("Message"),
+             QString::fromLatin1(outcome.text).replace(QLatin1String("%s"), type), outcome.icon);
+
+  picture::PageView* view = outcome.followUp == kNone ? nullptr : view_();
+  switch (outcome.followUp) {
+    case kNone:
+      return true;
+    case kFullRefresh:
+      break;
+    case kUnitDefaults:
+      if (view != nullptr) view->ResetCalibrationDefaults(false);
+      break;
+    case kApplicationDefaults:
+      if (view != nullptr) {
+        view->ApplyApplicationDefaults();
+        view->ResetCalibrationDefaults(true);
+      }
+      break;
+  }
+  refresh_.FullRefresh();
+  return true;
+}
+
+}  // namespace shell
