@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/calibration/CsvText.h"
 #include "tests/calibration/FileSizeLimit.h"
 #include "tests/calibration/RawFrame.h"
 #include "viewer/calibration/FileWrite.h"
@@ -15,24 +16,8 @@ namespace calibration {
 namespace {
 
 namespace fs = std::filesystem;
+using caltest::CsvRows;
 using caltest::RawFrame;
-
-std::vector<std::vector<int>> ParseCsv(const std::string& text) {
-  std::vector<std::vector<int>> rows;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    EXPECT_FALSE(line.empty() || line.back() != '\r') << "line " << rows.size() << " ends in LF";
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    EXPECT_NE(line.back(), ',');
-    std::vector<int> row;
-    std::istringstream fields(line);
-    std::string field;
-    while (std::getline(fields, field, ',')) row.push_back(std::stoi(field));
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -65,7 +50,7 @@ TEST(FrameCsv, ExportedAreaWithAndWithoutBoundaryPixels) {
   for (const auto& c : cases) {
     const RawFrame frame = PatternFrame(c.cisType);
     FormatFrameCsv(frame.bytes.data(), frame.g, c.boundary, text);
-    const auto rows = ParseCsv(text);
+    const auto rows = CsvRows(text);
     ASSERT_EQ(rows.size(), size_t(c.side)) << c.cisType << c.boundary;
     for (int r = 0; r < c.side; ++r) {
       ASSERT_EQ(rows[size_t(r)].size(), size_t(c.side)) << r;
@@ -143,7 +128,7 @@ TEST_F(CsvRun, ThreeFramesCountTheProgressUpToOneHundred) {
   }
   EXPECT_FALSE(run.Active());
   for (const char* name : {"run_001.csv", "run_002.csv", "run_003.csv"}) {
-    const auto rows = ParseCsv(ReadFile(dir / name));
+    const auto rows = CsvRows(ReadFile(dir / name));
     ASSERT_EQ(rows.size(), 200u) << name;
     EXPECT_EQ(rows[199][199], 1023);
   }
@@ -154,7 +139,7 @@ TEST_F(CsvRun, ThreeFramesCountTheProgressUpToOneHundred) {
   const CsvExport::Step step = run.Next(frame.bytes.data(), Length(), 0, true, true);
   EXPECT_TRUE(step.finished);
   EXPECT_EQ(step.progress, 100);
-  EXPECT_EQ(ParseCsv(ReadFile(dir / "run_001.csv")).size(), 202u);
+  EXPECT_EQ(CsvRows(ReadFile(dir / "run_001.csv")).size(), 202u);
 }
 
 TEST_F(CsvRun, FailuresEndTheRunAndKeepTheFilesWrittenBefore) {

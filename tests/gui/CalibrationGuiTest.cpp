@@ -22,6 +22,7 @@
 
 #include "QEL_API.h"
 #include "sim/SimScene.h"
+#include "tests/calibration/CsvText.h"
 #include "tests/gui/ViewerFixture.h"
 #include "viewer/calibration/CalibrationCommands.h"
 #include "viewer/shell/Hooks.h"
@@ -37,6 +38,7 @@ namespace {
 
 using testing_support::ScriptedOperator;
 
+constexpr uint8_t kEepromWrite = 0x17;
 constexpr uint8_t kRegWrite = 0x19;
 constexpr QRgb kBlack = 0xFF000000;
 constexpr QRgb kYellow = 0xFFFFFF00;
@@ -135,20 +137,15 @@ class CalibrationTest : public ViewerTest {
   CsvFrameRecorder recorder_;  // outlives the viewer, which may still hand it frames
 };
 
-std::vector<std::vector<int>> ReadCsv(const QString& path) {
+std::string ReadAll(const QString& path) {
   std::ifstream in(path.toStdString(), std::ios::binary);
-  std::vector<std::vector<int>> rows;
-  std::string line;
-  while (std::getline(in, line)) {
-    EXPECT_EQ(line.back(), '\r');
-    line.pop_back();
-    std::vector<int> row;
-    std::istringstream fields(line);
-    std::string field;
-    while (std::getline(fields, field, ',')) row.push_back(std::stoi(field));
-    rows.push_back(row);
-  }
-  return rows;
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::vector<int>> ReadCsv(const QString& path) {
+  return caltest::CsvRows(ReadAll(path));
 }
 
 // The list after a detection of the simulated head's stuck pixels of one kind, in scan order.
@@ -382,7 +379,14 @@ TEST_F(CalibrationTest, TableButtonsOnTheUnitAndTheHeadWithEveryMessage) {
   EXPECT_EQ(List(), withoutLevels);
   sim::Unit::Instance().SetWrongMarkers(false);
 
-  // Without the unit every transfer fails, and no fresh frame comes.
+  // A head EEPROM that takes no writes.
+  sim::Unit::Instance().FailControl(0, -1, kEepromWrite);
+  Click(3016);
+  EXPECT_EQ(Messages(), std::vector<QString>{"Defect Pixel Table save error"});
+  sim::Unit::Instance().ClearFaults();
+
+  // Without the unit every transfer fails, and no fresh frame comes. ("Save" to the head follows
+  // the head EEPROM's state in the Camera Info refresh.)
   QELSIM_SetPlugged(0);
   ASSERT_TRUE(WaitFor(
       [] {
@@ -397,7 +401,6 @@ TEST_F(CalibrationTest, TableButtonsOnTheUnitAndTheHeadWithEveryMessage) {
   } failures[] = {
       {3014, {"Defect Pixel Table upload error"}},
       {3015, {"Defect Pixel Table download error"}},
-      {3016, {"Defect Pixel Table read error", "Defect Pixel Table save error"}},
       {3017, {"Defect Pixel Table clear error"}},
       {3013, {"capture error"}},
   };
@@ -460,13 +463,6 @@ std::string GammaLines(int (*value)(int), const char* end) {
     text += v + "," + v + "," + v + end;
   }
   return text;
-}
-
-std::string ReadAll(const QString& path) {
-  std::ifstream in(path.toStdString(), std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 int GammaEntry(int table, int index) {

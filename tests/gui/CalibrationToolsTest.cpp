@@ -114,47 +114,6 @@ TEST_F(CsvRunTest, StartsAndAbortsAgainstAStepperThread) {
 
 class DefectToolTest : public qeltest::SimFixture {};
 
-TEST_F(DefectToolTest, TableAndSnapshotChangeOnlyWithAResult) {
-  DefectTool tool;
-  EXPECT_EQ(tool.Reset(kDefectBright), "Bright (0)\r\n--------------------\r\n");
-  // Any level is at most 255: the first 32 pixels of the image's first row.
-  const DefectTool::Outcome found = tool.Detect({255, kDefectDark, 0}, 0);
-  EXPECT_TRUE(found.messages.empty());
-  ASSERT_TRUE(found.list);
-  EXPECT_EQ(found.list->substr(0, 10), "Dark (32)\r");
-  EXPECT_EQ(ValidDefectEntries(tool.Snapshot()), 32);
-  EXPECT_EQ(DefectTableEntry(tool.Snapshot(), 31).x, 32);
-  const DefectTable detected = tool.Table();
-
-  // A frame that fails its check, and no frame at all, leave table and list alone.
-  unit().SetWrongMarkers(true);
-  const DefectTool::Outcome bad = tool.Detect({255, kDefectDark, 0}, 0);
-  EXPECT_EQ(bad.messages, std::vector<std::string>{"capture data error"});
-  EXPECT_FALSE(bad.list);
-  unit().SetWrongMarkers(false);
-  unit().SetStreamStalled(true);
-  qeltest::WaitFor([] { return false; }, 100);  // a frame already in flight arrives
-  const DefectTool::Outcome none =
-      tool.Detect({255, kDefectDark, 0}, 0, std::chrono::milliseconds(200));
-  EXPECT_EQ(none.messages, std::vector<std::string>{"capture error"});
-  EXPECT_EQ(tool.Snapshot(), detected);
-  unit().SetStreamStalled(false);
-
-  // Upload and save leave the list; download and clear list what the table holds now.
-  const DefectTool::Outcome uploaded = tool.Upload(kDefectBright);
-  EXPECT_EQ(uploaded.messages, std::vector<std::string>{"Defect Pixel Table upload complete"});
-  EXPECT_FALSE(uploaded.list);
-  const DefectTool::Outcome cleared = tool.Clear(kDefectDark);
-  EXPECT_EQ(cleared.list, "Dark (0)\r\n--------------------\r\n");
-  EXPECT_EQ(tool.Snapshot(), ClearedDefectTable());
-  const DefectTool::Outcome downloaded = tool.Download(kDefectBright);
-  EXPECT_EQ(downloaded.messages, std::vector<std::string>{"Defect Pixel Table download complete"});
-  EXPECT_EQ(tool.Snapshot(), detected);
-  ASSERT_TRUE(downloaded.list);
-  EXPECT_EQ(downloaded.list->substr(0, 12), "Bright (32)\r");
-  EXPECT_EQ(downloaded.list->find("Val"), std::string::npos);
-}
-
 // The overlay reads the table on the display thread while the buttons change it: a snapshot is
 // always one whole table.
 TEST_F(DefectToolTest, SnapshotsAreWholeTables) {

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/calibration/CsvText.h"
 #include "tests/qelctl/QelctlRun.h"
 
 namespace {
 
+using caltest::CsvRows;
 using qelctltest::ExpectOneErrorLine;
 using qelctltest::Joined;
 using qelctltest::Outcome;
@@ -24,25 +26,17 @@ using ::testing::HasSubstr;
 const std::string kSim = "--simulate";
 const std::string kDir = ::testing::TempDir() + "qelctl_calibration_";
 
+// One run on the simulated unit whose state the file keeps from run to run.
+Outcome WithState(const std::string& state, const std::vector<std::string>& args) {
+  std::vector<std::string> line{"--simulate-state", state};
+  line.insert(line.end(), args.begin(), args.end());
+  return Qelctl(line);
+}
+
 std::string Write(const std::string& name, const std::string& text) {
   const std::string path = kDir + name;
   std::ofstream(path, std::ios::binary) << text;
   return path;
-}
-
-std::vector<std::vector<int>> CsvRows(const std::string& text) {
-  std::vector<std::vector<int>> rows;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::vector<int> row;
-    std::istringstream fields(line);
-    std::string field;
-    while (std::getline(fields, field, ',')) row.push_back(std::stoi(field));
-    rows.push_back(row);
-  }
-  return rows;
 }
 
 // The simulated 40K head's stuck pixels, as the page lists them after a detection.
@@ -159,10 +153,8 @@ TEST(QelctlCalibration, UploadedTableHidesTheStuckPixelsOnceCorrectionIsOn) {
       {{"defects", "detect", "--type", "dark", "--threshold", "64"}, kDark40K},
   };
   for (const auto& step : steps) {
-    std::vector<std::string> args{"--simulate-state", state};
-    args.insert(args.end(), step.args.begin(), step.args.end());
-    SCOPED_TRACE(Joined(args));
-    const Outcome run = Qelctl(args);
+    SCOPED_TRACE(Joined(step.args));
+    const Outcome run = WithState(state, step.args);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, step.out);
     // The detection's list is the next upload's file.
@@ -241,10 +233,8 @@ TEST(QelctlCalibration, GammaTablesRoundTrip) {
       {{"gamma", "save"}, "Gamma save complete\n", ""},
   };
   for (const auto& step : steps) {
-    std::vector<std::string> args{"--simulate-state", state};
-    args.insert(args.end(), step.args.begin(), step.args.end());
-    SCOPED_TRACE(Joined(args));
-    const Outcome run = Qelctl(args);
+    SCOPED_TRACE(Joined(step.args));
+    const Outcome run = WithState(state, step.args);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, step.out);
     if (!step.file.empty()) {

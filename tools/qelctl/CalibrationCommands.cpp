@@ -68,14 +68,6 @@ void Settle() {
   for (int i = 0; i < kSettleFrames; ++i) index = NextFrameIndex(index);
 }
 
-// The live view's frame check: the head type's length and the four marker words.
-bool FrameUsable(const std::vector<uint8_t>& frame, uint32_t length, int cisType) {
-  if (length != live::FrameBytes(cisType) || frame.size() < length) return false;
-  auto word = [&](size_t at) { return frame[at] | frame[at + 1] << 8; };
-  return word(0) == 0xFF00 && word(2) == 0x0080 && word(length - 4) == 0xFF00 &&
-         word(length - 2) == 0x009D;
-}
-
 // The page's texts end their lines with CR LF; a terminal wants LF.
 void PrintText(const std::string& text) {
   std::string out;
@@ -115,7 +107,7 @@ void SaveCsv(const Context& context, int frames, bool boundary, const std::strin
     uint32_t length = 0;
     QEL_GetFrame(frame.data(), static_cast<unsigned>(frame.size()), &length);
     // A frame the live view would drop is not one of the run's either.
-    if (!FrameUsable(frame, length, cisType)) {
+    if (live::CheckFrame(frame.data(), length, cisType) != 0) {
       last = index;
       continue;
     }
@@ -185,7 +177,7 @@ void Detect(const Context& context, const DefectArgs& args, int threshold) {
   uint32_t length = 0;
   const auto size = static_cast<uint32_t>(live::FrameBytes(cisType));
   if (!calibration::FetchFreshFrame(frame, size, length, kFrameWait)) DeviceError("capture error");
-  if (!FrameUsable(frame, length, cisType)) DeviceError("capture data error");
+  if (live::CheckFrame(frame.data(), length, cisType) != 0) DeviceError("capture data error");
   const calibration::DefectResult result = calibration::DetectDefects(
       frame.data(), live::Geometry(cisType), {threshold, args.type, excluded});
   PrintText(

@@ -5,11 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <cstdio>
-#include <ctime>
 
 #include "viewer/calibration/CalibrationPage.h"
 #include "viewer/calibration/GammaTable.h"
+#include "viewer/capture/ImageEncoding.h"
 #include "viewer/live/Render.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/MainWindow.h"
@@ -33,9 +32,26 @@ std::string FilePath(const QString& path) {
   return QFile::encodeName(path).toStdString();
 }
 
+// Runs a transfer under the wait cursor, then shows its message.
+template <typename Run>
+void Transfer(shell::Operator& op, QWidget* owner, Run run) {
+  std::string message;
+  {
+    const WaitCursor wait;
+    message = run();
+  }
+  ShowInfo(op, owner, message);
+}
+
 // A dialog opens in the folder of the file chosen last, or in the current one.
 QString FolderOf(const QString& path) {
   return path.isEmpty() ? QStringLiteral(".") : QFileInfo(path).absolutePath();
+}
+
+// The proposed CSV base name: head type, capture size, local date and time.
+std::string ProposedCsvName(int cisType, bool showBoundaryPixels) {
+  return capture::MakeCaptureFileName(cisType, live::CaptureSide(cisType, showBoundaryPixels)) +
+         ".csv";
 }
 
 CalibrationPage* Page() {
@@ -48,22 +64,6 @@ void ShowInfo(shell::Operator& op, QWidget* owner, const std::string& text) {
   op.Message(owner, QStringLiteral("info"), QString::fromStdString(text), shell::PromptIcon::None);
 }
 
-std::string ProposedCsvName(int cisType, bool showBoundaryPixels) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  const int side = live::CaptureSide(cisType, showBoundaryPixels);
-  char name[96];
-  std::snprintf(name, sizeof name, "%s_%dx%d_%04d%02d%02d_%02d%02d%02d.csv",
-                cisType == 0 ? "40K" : "160K", side, side, local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-  return name;
-}
-
 void GammaCommands::Upload(shell::Operator& op, QWidget* owner) {
   shell::FileRequest request;
   request.owner = owner;
@@ -72,12 +72,7 @@ void GammaCommands::Upload(shell::Operator& op, QWidget* owner) {
   const QString path = op.OpenFile(request);
   if (path.isEmpty()) return ShowInfo(op, owner, "Gamma upload cancel");
   uploadPath_ = path;
-  std::string message;
-  {
-    const WaitCursor wait;
-    message = UploadGammaCsv(FilePath(path));
-  }
-  ShowInfo(op, owner, message);
+  Transfer(op, owner, [&] { return UploadGammaCsv(FilePath(path)); });
 }
 
 void GammaCommands::Download(shell::Operator& op, QWidget* owner) {
@@ -89,30 +84,15 @@ void GammaCommands::Download(shell::Operator& op, QWidget* owner) {
   const QString path = op.SaveFile(request);
   if (path.isEmpty()) return ShowInfo(op, owner, "Gamma download cancel");
   downloadPath_ = path;
-  std::string message;
-  {
-    const WaitCursor wait;
-    message = DownloadGammaCsv(FilePath(path));
-  }
-  ShowInfo(op, owner, message);
+  Transfer(op, owner, [&] { return DownloadGammaCsv(FilePath(path)); });
 }
 
 void GammaCommands::Save(shell::Operator& op, QWidget* owner) {
-  std::string message;
-  {
-    const WaitCursor wait;
-    message = SaveGammaTablesToUnitEeprom();
-  }
-  ShowInfo(op, owner, message);
+  Transfer(op, owner, &SaveGammaTablesToUnitEeprom);
 }
 
 void GammaCommands::Clear(shell::Operator& op, QWidget* owner) {
-  std::string message;
-  {
-    const WaitCursor wait;
-    message = ClearGammaTables();
-  }
-  ShowInfo(op, owner, message);
+  Transfer(op, owner, &ClearGammaTables);
 }
 
 void GammaCommands::Forget() {

@@ -18,9 +18,6 @@ class Operator;
 
 namespace calibration {
 
-// The proposed CSV base name: head type, capture size, local date and time, ".csv".
-std::string ProposedCsvName(int cisType, bool showBoundaryPixels);
-
 // A page tool's box: caption "info", an OK button and no icon.
 void ShowInfo(shell::Operator& op, QWidget* owner, const std::string& text);
 
