@@ -15,18 +15,10 @@
 #include "viewer/shell/Operator.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
+#include "viewer/shell/WaitCursor.h"
 
 namespace calibration {
 namespace {
-
-// The wait cursor for the length of a scope, whichever way it is left.
-class WaitCursor {
- public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 std::string FilePath(const QString& path) {
   return QFile::encodeName(path).toStdString();
@@ -37,7 +29,7 @@ template <typename Run>
 void Transfer(shell::Operator& op, QWidget* owner, Run run) {
   std::string message;
   {
-    const WaitCursor wait;
+    const shell::WaitCursor wait;
     message = run();
   }
   ShowInfo(op, owner, message);

@@ -15,6 +15,7 @@
 #include "viewer/picture/DebugCommands.h"
 #include "viewer/shell/Operator.h"
 #include "viewer/shell/Shell.h"
+#include "viewer/shell/WaitCursor.h"
 
 namespace picture {
 namespace {
@@ -73,14 +74,6 @@ QPointer<DebugDialog>& Opened() {
   static QPointer<DebugDialog> dialog;
   return dialog;
 }
-
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // The technician's text as the plain parsers read it: one byte per character, characters
 // outside Latin-1 as '?', which no parser takes for a digit or a blank.
@@ -201,7 +194,7 @@ void DebugDialog::Dump(int id) {
   const QString path = op->SaveFile(request);
   if (path.isEmpty()) return;
 
-  WaitCursor wait;
+  const shell::WaitCursor wait;
   const int selector = ParseEepromSelector(FieldText(fields_.at(kIdEepromType)));
   // A file that cannot be written is not reported: the technician sees no file.
   WriteDumpFile(QFile::encodeName(path).toStdString(), [&] {

@@ -21,6 +21,7 @@
 #include "viewer/shell/Operator.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
+#include "viewer/shell/WaitCursor.h"
 
 namespace picture {
 namespace {
@@ -415,13 +416,15 @@ void PicturePage::BindCommands() {
       {kIdManualDetectExec, PolledCommand::ManualDetect}};
   for (auto [id, command] : polled) {
     onClick(id, [this, show, command = command] {
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-      const PollResult result = RunPolledCommand(command, SteadyTicks, [] {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-      });
-      if (result.redGain) SetSlider(kSliderRedGain, *result.redGain);
-      if (result.blueGain) SetSlider(kSliderBlueGain, *result.blueGain);
-      QApplication::restoreOverrideCursor();
+      PollResult result;
+      {
+        const shell::WaitCursor busy;
+        result = RunPolledCommand(command, SteadyTicks, [] {
+          QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+        if (result.redGain) SetSlider(kSliderRedGain, *result.redGain);
+        if (result.blueGain) SetSlider(kSliderBlueGain, *result.blueGain);
+      }
       if (result.message) show({result.message, CommandIcon::Warning});
     });
   }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "viewer/shell/Ids.h"
+#include "viewer/shell/WaitCursor.h"
 
 namespace shell {
 namespace {
@@ -56,15 +57,6 @@ const EepromCommand kCommands[] = {
      {"Clear Default Parameter[40K&160K] : Complete.", kInfo, kNone},
      {"Clear Default Parameter[40K&160K] : Error!", kWarn, kNone},
      {"Clear Default Parameter[40K&160K] : Error!", kWarn, kNone}},
-};
-
-// The wait cursor for the length of a scope, whichever way it is left.
-class WaitCursor {
- public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 }  // namespace

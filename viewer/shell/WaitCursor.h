@@ -1,0 +1,17 @@
+// The wait cursor for the length of a scope, whichever way it is left.
+#pragma once
+
+#include <QCursor>
+#include <QGuiApplication>
+
+namespace shell {
+
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace shell
