@@ -98,7 +98,13 @@ void Recorder::Body() {
 }
 
 VideoCapture::VideoCapture() {
-  recorder_.endedByItself = [this] { shell::PostToGui([this] { RecorderEndedByItself(); }); };
+  // The call names its recording: one that arrives after the next recording began is dropped.
+  recorder_.endedByItself = [this] {
+    const uint64_t recording = recordingNumber_;
+    shell::PostToGui([this, recording] {
+      if (recording == recordingNumber_) RecorderEndedByItself();
+    });
+  };
 }
 
 VideoCapture::~VideoCapture() = default;
@@ -144,6 +150,7 @@ bool VideoCapture::StartRecording() {
     return false;
   }
   shell.captureBitmap.Resume();
+  ++recordingNumber_;
   recording_ = true;
   recorder_.Start();
 

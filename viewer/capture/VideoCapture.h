@@ -78,6 +78,8 @@ class VideoCapture : public shell::RecordingHooks {
 
   Recorder recorder_;
   std::atomic<bool> recording_{false};
+  // Counts the recordings started; GUI thread, read by the recorder it started.
+  uint64_t recordingNumber_ = 0;
   std::unique_ptr<QTimer> timer_;
   int recordSeconds_ = 0;
   QString path_;
