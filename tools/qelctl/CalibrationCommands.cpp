@@ -31,16 +31,10 @@ constexpr int kSettleFrames = 2;
 // colour data again afterwards.
 class RawData {
  public:
-  RawData() { Check("QEL_SetDevStatus", Set(1)); }
-  ~RawData() { Set(0); }
+  RawData() { Check("QEL_Set_DataFormat", QEL_Set_DataFormat(1)); }
+  ~RawData() { QEL_Set_DataFormat(0); }
   RawData(const RawData&) = delete;
   RawData& operator=(const RawData&) = delete;
-
- private:
-  static int Set(unsigned char raw) {
-    const unsigned char item[3] = {0, raw, 0};
-    return QEL_SetDevStatus(2, item);
-  }
 };
 
 int FrameIndex() {

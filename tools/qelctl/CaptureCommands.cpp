@@ -13,6 +13,7 @@
 #include "viewer/capture/SettingsFile.h"
 #include "viewer/capture/VideoFile.h"
 #include "viewer/live/Render.h"
+#include "viewer/picture/Controls.h"
 
 namespace qelctl {
 namespace {
@@ -75,7 +76,7 @@ void Still(const Context& context, const std::string& path, bool boundary) {
   }
   const int side = live::CaptureSide(source.HeadType(), boundary);
   std::printf("%s: %dx%d %s still of the %s head\n", path.c_str(), side, side,
-              source.Raw() ? "raw" : "colour", CisTypeName(source.HeadType()));
+              source.Raw() ? "raw" : "colour", picture::HeadTypeText(source.HeadType()));
 }
 
 void Record(const Context& context, const std::string& path, int seconds, bool boundary) {
@@ -126,7 +127,7 @@ void SaveSettings(const Context& context, const std::string& path) {
                 " was not written completely, or a parameter read failed");
   }
   std::printf("saved %zu parameters of the %s head to %s\n", capture::SettingLines().size(),
-              CisTypeName(CisType()), path.c_str());
+              picture::HeadTypeText(CisType()), path.c_str());
 }
 
 void LoadSettings(const Context& context, const std::string& path) {
@@ -134,7 +135,7 @@ void LoadSettings(const Context& context, const std::string& path) {
   switch (capture::LoadSettings(path)) {
     case capture::SettingsLoad::kLoaded:
       std::printf("loaded %zu parameters from %s into the %s head\n",
-                  capture::SettingLines().size(), path.c_str(), CisTypeName(CisType()));
+                  capture::SettingLines().size(), path.c_str(), picture::HeadTypeText(CisType()));
       return;
     case capture::SettingsLoad::kUnreadable:
       DeviceError("settings load: cannot read " + path);

@@ -128,10 +128,6 @@ int CisType() {
   return type == 0 ? 0 : 1;
 }
 
-const char* CisTypeName(int cisType) {
-  return cisType == 0 ? "40K" : "160K";
-}
-
 const char* EepromStateText(int state) {
   switch (state) {
     case 0:

@@ -70,7 +70,6 @@ int NumberIn(std::string_view text, const char* what, long long min, long long m
 void RequireConnection(const Context& context);
 // Attached head type as the library's register bank sees it: 0 40K, otherwise 160K.
 int CisType();
-const char* CisTypeName(int cisType);
 // Device status EEPROM state byte in words: "ready", "busy", "in error", "not present".
 const char* EepromStateText(int state);
 

@@ -9,6 +9,7 @@
 
 #include "Cli.h"
 #include "QEL_API.h"
+#include "viewer/picture/Controls.h"
 
 namespace qelctl {
 namespace {
@@ -52,7 +53,7 @@ void Info(const Context& context, bool asJson) {
   } else if (attached == 0) {
     out["head"] = "none";
   } else {
-    out["head"] = QEL_Get_CIS_Type(&type) == 0 ? json(CisTypeName(type)) : json();
+    out["head"] = QEL_Get_CIS_Type(&type) == 0 ? json(picture::HeadTypeText(type)) : json();
   }
   if (asJson) return PrintJson(out);
   const auto text = [&](const char* key) {

@@ -108,7 +108,7 @@ void Set(const Context& context, const Named& named, long long value, const std:
                         allowed.range.min, allowed.range.max));
     }
     UsageError(Format("value %s for %s is not one of %s with a %s head", text.c_str(), what.c_str(),
-                      Describe(allowed).c_str(), CisTypeName(cisType)));
+                      Describe(allowed).c_str(), picture::HeadTypeText(cisType)));
   }
   Check(CallName("QEL_Set_", *named.info).c_str(),
         picture::SetDevice(named.function, static_cast<int>(value)));

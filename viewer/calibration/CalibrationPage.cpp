@@ -42,12 +42,6 @@ constexpr int kIdProgress = 9609;
 constexpr int kIdSaveAsCsv = 9603;
 constexpr int kIdDefectList = 2001;
 
-QStringList ToQt(picture::Texts texts) {
-  QStringList out;
-  for (const char* text : texts) out << QString::fromLatin1(text);
-  return out;
-}
-
 // The selector's items name groups 9501, 9502 and 9504; the other two groups are never shown.
 int GroupIndexOf(GroupId id) {
   for (int g = 0; g < kGroupCount; ++g) {
@@ -69,11 +63,6 @@ Cell WideCell(GroupId id) {
     default:
       return {0, 0, 1};
   }
-}
-
-void SetDataFormat(bool raw) {
-  const unsigned char item[3] = {0, static_cast<unsigned char>(raw ? 1 : 0), 0};
-  QEL_SetDevStatus(2, item);
 }
 
 }  // namespace
@@ -164,7 +153,7 @@ void CalibrationPage::BuildGroups() {
   shell::GroupSpec spec;
   spec.sliderLabel = [](int k) { return shell::LabelText(kTrackbars[k].label.For(0)); };
   spec.listLabel = [](int k) { return shell::LabelText(kCombos[k].label); };
-  spec.listTexts = [](int k) { return ToQt(kCombos[k].texts); };
+  spec.listTexts = [](int k) { return shell::TextList(kCombos[k].texts); };
   spec.makeEdit = [](int) -> QWidget* {
     auto* list = new QPlainTextEdit;
     list->setReadOnly(true);
@@ -212,7 +201,7 @@ void CalibrationPage::SetTypeTexts(int cisType) {
 
 void CalibrationPage::Activate() {
   shell::ViewState& view = shell::View();
-  SetDataFormat(true);
+  QEL_Set_DataFormat(1);  // raw sensor data
   view.rawView = true;
   view.displayTarget = shell::kCalibrationPage;
   if (!wideLayout_) {
@@ -233,7 +222,7 @@ void CalibrationPage::RefreshForHeadType() {
   {
     const QSignalBlocker quiet(GroupSelector());
     GroupSelector()->clear();
-    GroupSelector()->addItems(ToQt(GroupSelectorTexts(cisType)));
+    GroupSelector()->addItems(shell::TextList(GroupSelectorTexts(cisType)));
     GroupSelector()->setCurrentIndex(0);
   }
   FillZoomList(cisType);

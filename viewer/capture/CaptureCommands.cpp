@@ -19,7 +19,7 @@ namespace {
 using shell::PromptIcon;
 
 QString HeadType() {
-  return QString::fromLatin1(HeadTypeText(shell::View().cisType.load()));
+  return QString::fromLatin1(picture::HeadTypeText(shell::View().cisType.load()));
 }
 
 QWidget* ShownPage() {

@@ -7,6 +7,7 @@
 
 #include "viewer/capture/ByteWriter.h"
 #include "viewer/live/Render.h"
+#include "viewer/picture/Controls.h"
 
 namespace capture {
 namespace {
@@ -28,17 +29,13 @@ std::tm LocalNow() {
 
 }  // namespace
 
-const char* HeadTypeText(int cisType) {
-  return cisType == 0 ? "40K" : "160K";
-}
-
 std::string MakeCaptureFileName(int cisType, int side, const std::tm& local) {
   char size[32] = "";
   if (side != 0) std::snprintf(size, sizeof size, "_%dx%d", side, side);
   char name[96];
-  std::snprintf(name, sizeof name, "%s%s_%04d%02d%02d_%02d%02d%02d", HeadTypeText(cisType), size,
-                local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                local.tm_sec);
+  std::snprintf(name, sizeof name, "%s%s_%04d%02d%02d_%02d%02d%02d", picture::HeadTypeText(cisType),
+                size, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                local.tm_min, local.tm_sec);
   return name;
 }
 

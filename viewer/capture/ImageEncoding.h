@@ -15,9 +15,6 @@ constexpr int kJpegQuality = 80;
 // The largest capture side (a 160K frame with its boundary ring).
 constexpr int kMaxCaptureSide = 404;
 
-// "40K" or "160K".
-const char* HeadTypeText(int cisType);
-
 // "%s%s_%04d%02d%02d_%02d%02d%02d": head type, "_SxS" when side is not 0, local date and time.
 // The caller appends the extension.
 std::string MakeCaptureFileName(int cisType, int side, const std::tm& local);

@@ -143,6 +143,12 @@ struct DeviceValues {
 };
 std::optional<DeviceValues> ControlValues(DeviceFunction function, int cisType);
 
+// "40K" or "160K", the name of a head type in texts and file names (0 is 40K, any other value
+// 160K, as the library's register bank).
+constexpr const char* HeadTypeText(int cisType) {
+  return cisType == 0 ? "40K" : "160K";
+}
+
 // Zoom list 5001; the same texts serve the Calibration page's zoom list.
 Texts ZoomTexts(int cisType);
 

@@ -164,7 +164,7 @@ void PageRefresh::CameraInfoRefresh() {
     }
   }
 
-  texts[kTextCisType] = cisType_.load() == 0 ? "40K" : "160K";
+  texts[kTextCisType] = HeadTypeText(cisType_.load());
   // The title and every text go out only when they differ from what the pages show, so an idle
   // cycle hands nothing to the GUI thread; an emptied box is reported by CameraInfoCleared.
   std::string title = "QEL_Viewer [" + texts[kTextCisType] + "]";

@@ -31,12 +31,6 @@ using shell::Widget;
 constexpr int kIdSerialEdit = 2001;
 constexpr int kSerialMaxLength = 63;
 
-QStringList ToQt(Texts texts) {
-  QStringList out;
-  for (const char* text : texts) out << QString::fromLatin1(text);
-  return out;
-}
-
 // The group selector offers the groups by their titles.
 QStringList GroupSelectorTexts(int cisType) {
   QStringList out;
@@ -50,12 +44,6 @@ struct Cell {
   int row, column, rowSpan;
 };
 constexpr Cell kWideCells[kGroupCount] = {{0, 0, 2}, {0, 1, 1}, {0, 2, 1}, {1, 1, 1}, {1, 2, 1}};
-
-// Data format item 2 as the unit expects it: processed colour frames, or raw sensor data.
-void SetDataFormat(bool raw) {
-  const unsigned char item[3] = {0, static_cast<unsigned char>(raw ? 1 : 0), 0};
-  QEL_SetDevStatus(2, item);
-}
 
 constexpr int kSliderRedGain = 8;
 constexpr int kSliderBlueGain = 9;
@@ -85,12 +73,12 @@ PicturePage::PicturePage(QWidget* parent) : shell::LivePage(shell::kPicturePage,
   videoFrame->setObjectName(QString::number(shell::kIdVideoWindow));
   videoFrame->hide();
   Widgets()[shell::kIdVideoWindow] = videoFrame;
-  fileLabel_ = new QLabel(this);
-  fileLabel_->setObjectName(QString::number(shell::kIdFileLabel));
-  fileLabel_->setTextFormat(Qt::PlainText);
-  fileLabel_->hide();
-  Widgets()[shell::kIdFileLabel] = fileLabel_;
-  TopRow()->insertWidget(TopRow()->count() - 1, fileLabel_);
+  auto* fileLabel = new QLabel(this);
+  fileLabel->setObjectName(QString::number(shell::kIdFileLabel));
+  fileLabel->setTextFormat(Qt::PlainText);
+  fileLabel->hide();
+  Widgets()[shell::kIdFileLabel] = fileLabel;
+  TopRow()->insertWidget(TopRow()->count() - 1, fileLabel);
 
   BuildBottomRow();
   BuildGroups();
@@ -135,12 +123,12 @@ void PicturePage::BuildBottomRow() {
   row->addStretch(1);
   row->addWidget(ForwardingButton(shell::kIdPausePlayButton, "Pause / Play", shell::kCmdPausePlay));
   row->addWidget(ForwardingButton(shell::kIdPlayStopButton, "Play Stop", shell::kCmdPlayStop));
-  statusLabel_ = new QLabel(QStringLiteral("LIVE"), this);
-  statusLabel_->setObjectName(QString::number(shell::kIdPlaybackStatus));
-  statusLabel_->setTextFormat(Qt::PlainText);
-  statusLabel_->setMinimumWidth(150);
-  Widgets()[shell::kIdPlaybackStatus] = statusLabel_;
-  row->addWidget(statusLabel_);
+  auto* statusLabel = new QLabel(QStringLiteral("LIVE"), this);
+  statusLabel->setObjectName(QString::number(shell::kIdPlaybackStatus));
+  statusLabel->setTextFormat(Qt::PlainText);
+  statusLabel->setMinimumWidth(150);
+  Widgets()[shell::kIdPlaybackStatus] = statusLabel;
+  row->addWidget(statusLabel);
   row->addStretch(2);
 }
 
@@ -148,7 +136,7 @@ void PicturePage::BuildGroups() {
   shell::GroupSpec spec;
   spec.sliderLabel = [](int i) { return shell::LabelText(kSliders[i].label.For(0)); };
   spec.listLabel = [](int j) { return shell::LabelText(kLists[j].label.For(0)); };
-  spec.listTexts = [](int j) { return ToQt(ListTexts(j, 0)); };
+  spec.listTexts = [](int j) { return shell::TextList(ListTexts(j, 0)); };
   spec.makeEdit = [](int id) -> QWidget* {
     auto* edit = new QLineEdit;
     if (id == kIdSerialEdit) edit->setMaxLength(kSerialMaxLength);
@@ -197,13 +185,13 @@ void PicturePage::FillList(int j, int cisType) {
   auto* list = Widget<QComboBox>(Widgets(), ListId(j));
   const QSignalBlocker quiet(list);
   list->clear();
-  list->addItems(ToQt(ListTexts(j, cisType)));
+  list->addItems(shell::TextList(ListTexts(j, cisType)));
   list->setCurrentIndex(0);
 }
 
 void PicturePage::Activate() {
   shell::ViewState& view = shell::View();
-  SetDataFormat(false);
+  QEL_Set_DataFormat(0);  // processed colour frames
   view.displayTarget = shell::kPicturePage;
   view.rawView = false;
   if (!wideLayout_) {
@@ -355,14 +343,12 @@ void PicturePage::SetWindowTitle(const std::string& title) {
 }
 
 void PicturePage::SetSerialControlsEnabled(bool enabled) {
-  serialControlsEnabled_ = enabled;
   for (int id : kSerialControlIds) {
     if (QWidget* widget = Widgets()[id]) widget->setEnabled(enabled);
   }
 }
 
 void PicturePage::SetCisEepromControlsEnabled(bool enabled) {
-  cisEepromControlsEnabled_ = enabled;
   for (int id : kCisEepromControlIds) {
     if (QWidget* widget = Widgets()[id]) widget->setEnabled(enabled);
   }

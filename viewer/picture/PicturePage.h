@@ -67,11 +67,7 @@ class PicturePage : public shell::LivePage, public PageView {
   PageState state_;
   bool wideLayout_ = false;
   bool expertMode_ = false;
-  bool serialControlsEnabled_ = true;
-  bool cisEepromControlsEnabled_ = true;
   std::array<QGroupBox*, kGroupCount> groups_{};
-  QLabel* fileLabel_ = nullptr;
-  QLabel* statusLabel_ = nullptr;
 };
 
 }  // namespace picture

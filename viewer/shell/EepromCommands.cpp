@@ -7,6 +7,7 @@
 #include <QString>
 #include <utility>
 
+#include "viewer/picture/Controls.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/WaitCursor.h"
 
@@ -86,7 +87,7 @@ bool EepromCommands::Run(int id, Operator& op, QWidget* owner) {
     result = command->call(command->argument);
   }
   const EepromOutcome& outcome = OutcomeOf(*command, result);
-  const QString type = cisType_.load() == 0 ? QStringLiteral("40K") : QStringLiteral("160K");
+  const QString type = QString::fromLatin1(picture::HeadTypeText(cisType_.load()));
   op.Message(owner, QStringLiteral("Message"),
              QString::fromLatin1(outcome.text).replace(QLatin1String("%s"), type), outcome.icon);
 

@@ -60,6 +60,12 @@ QString LabelText(const char* text) {
   return QString::fromLatin1(text).replace(QStringLiteral("&&"), QStringLiteral("&"));
 }
 
+QStringList TextList(picture::Texts texts) {
+  QStringList out;
+  for (const char* text : texts) out << QString::fromLatin1(text);
+  return out;
+}
+
 QGroupBox* BuildGroup(int id, const QString& title, std::span<const GroupItem> items,
                       const GroupSpec& spec, WidgetMap& widgets, QWidget* parent) {
   auto* box = Named(new QGroupBox(title, parent), id, widgets);

@@ -31,6 +31,8 @@ using WidgetMap = std::unordered_map<int, QWidget*>;
 
 // Label texts use "&&" for one ampersand, as buttons do; labels show them as one.
 QString LabelText(const char* text);
+// The entries of a list as the list widget takes them.
+QStringList TextList(picture::Texts texts);
 
 // A group box titled `title` holding the items: items at the same height share a row; a slider
 // takes label, slider and value text, a list its label and list, other items the column their

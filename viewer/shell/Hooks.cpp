@@ -15,13 +15,9 @@ CaptureHooks defaultCapture;
 }  // namespace
 
 Hooks& InstalledHooks() {
-  static Hooks hooks{&defaultRefresh, &defaultPlayback, &defaultRecording,
-                     &defaultFrames,  &defaultCommands, &defaultCalibration, &defaultCapture};
+  static Hooks hooks{&defaultRefresh,  &defaultPlayback,    &defaultRecording, &defaultFrames,
+                     &defaultCommands, &defaultCalibration, &defaultCapture};
   return hooks;
-}
-
-void CommandHooks::SaveAsCsvCommand() {
-  InstalledHooks().calibration->SaveAsCsvCommand();
 }
 
 void InstallHooks(const Hooks& hooks) {

@@ -65,13 +65,10 @@ class FrameHooks {
   virtual void CsvExportStep(const uint8_t* /*frame*/, uint32_t /*length*/, int /*cisType*/) {}
 };
 
-// Menu commands carried out by other subsystems. GUI thread. The CSV command is called only
-// after the dispatcher found a camera connected.
+// Menu commands carried out by other subsystems. GUI thread.
 class CommandHooks {
  public:
   virtual ~CommandHooks() = default;
-  // Hands the command to the installed CalibrationHooks, which own the CSV run.
-  virtual void SaveAsCsvCommand();
   // EEPROM parameter commands 40013..40018.
   virtual void EepromCommand(int /*id*/) {}
 };

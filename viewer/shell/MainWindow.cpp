@@ -202,7 +202,7 @@ void MainWindow::Dispatch(int id) {
       if (CameraConnected()) hooks.capture->StillCaptureCommand();
       break;
     case kCmdSaveCsv:
-      if (CameraConnected()) hooks.commands->SaveAsCsvCommand();
+      if (CameraConnected()) hooks.calibration->SaveAsCsvCommand();
       break;
     case kCmdLoadSettings:
       if (CameraConnected()) hooks.capture->LoadSettingsFile();
