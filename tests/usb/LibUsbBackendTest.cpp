@@ -140,6 +140,56 @@ class LibUsbBackend : public ::testing::Test {
   UsbfsNode* node = nullptr;
 };
 
+// ---- qelctl devices ----
+
+// qelctl under the same test bed. As root it runs without the capabilities that pass over file
+// modes, so that a node without access stays closed to it as to a user.
+qelctltest::Outcome RunQelctl(const std::vector<std::string>& args) {
+  if (geteuid() != 0) return qelctltest::Qelctl(args);
+  return qelctltest::Qelctl(args, {"setpriv", "--bounding-set=-dac_override,-dac_read_search"});
+}
+
+TEST_F(LibUsbBackend, QelctlDevicesSaysWhetherTheIdsMatchAndTheNodeOpens) {
+  struct Case {
+    const char* name;
+    const char* variable;  // QEL_USB_IDS
+    uint16_t vendorId, productId;
+    bool denied;  // the node without access
+    bool matches;
+    const char* message;  // the one line on stderr, if any
+  };
+  const Case cases[] = {
+      {"other ids, set", "1234:5678", 0x1234, 0x5678, false, true, nullptr},
+      {"other ids, not set", nullptr, 0x1234, 0x5678, false, false, nullptr},
+      {"a malformed setting", "12345678", 0x04B4, 0x1004, false, true,
+       R"(QEL_USB_IDS="12345678" is not a list of USB ids)"},
+      {"a node without access", nullptr, 0x04B4, 0x1004, true, true, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    node->SetShape({c.vendorId, c.productId});
+    if (c.denied) node->DenyAccess();
+    SetUnitIds(c.variable, nullptr);
+    Unit().ClearLog();
+    const qelctltest::Outcome run = RunQelctl({"devices", "--json", "--probe", "all"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    if (c.message != nullptr) {
+      qelctltest::ExpectOneErrorLine(run, c.message);
+    } else {
+      EXPECT_EQ(run.err, "");
+    }
+    const nlohmann::json out = nlohmann::json::parse(run.out, nullptr, false);
+    ASSERT_TRUE(out.contains("devices") && out["devices"].size() == 1) << run.out;
+    const nlohmann::json& device = out["devices"][0];
+    EXPECT_EQ(device["matches"], c.matches);
+    EXPECT_EQ(device["openError"], c.denied ? nlohmann::json("EACCES") : nlohmann::json());
+    // The status request went to the unit exactly when it could be opened, and was answered.
+    EXPECT_EQ(device["answersStatus"], c.denied ? nlohmann::json() : nlohmann::json(true));
+    const std::vector<sim::TransferRecord> log = Unit().Log();
+    EXPECT_EQ(log.size() == 1 && log[0].setup.request == 0x12, !c.denied);
+  }
+}
+
 // ---- Control transfers ----
 
 struct ControlCase {
@@ -557,56 +607,6 @@ TEST_F(LibUsbDevice, FindsAndOpensOnlyTheUnitAndRecordsItsPipes) {
     backend.reset();
     EXPECT_TRUE(WaitFor([&] { return node->Stats().openHandles == 0; }, 1000))
         << "a failed open must release what it obtained";
-  }
-}
-
-// ---- qelctl devices ----
-
-// qelctl under the same test bed. As root it runs without the capabilities that pass over file
-// modes, so that a node without access stays closed to it as to a user.
-qelctltest::Outcome RunQelctl(const std::vector<std::string>& args) {
-  if (geteuid() != 0) return qelctltest::Qelctl(args);
-  return qelctltest::Qelctl(args, {"setpriv", "--bounding-set=-dac_override,-dac_read_search"});
-}
-
-TEST_F(LibUsbBackend, QelctlDevicesSaysWhetherTheIdsMatchAndTheNodeOpens) {
-  struct Case {
-    const char* name;
-    const char* variable;  // QEL_USB_IDS
-    uint16_t vendorId, productId;
-    bool denied;  // the node without access
-    bool matches;
-    const char* message;  // the one line on stderr, if any
-  };
-  const Case cases[] = {
-      {"other ids, set", "1234:5678", 0x1234, 0x5678, false, true, nullptr},
-      {"other ids, not set", nullptr, 0x1234, 0x5678, false, false, nullptr},
-      {"a malformed setting", "12345678", 0x04B4, 0x1004, false, true,
-       R"(QEL_USB_IDS="12345678" is not a list of USB ids)"},
-      {"a node without access", nullptr, 0x04B4, 0x1004, true, true, nullptr},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    node->SetShape({c.vendorId, c.productId});
-    if (c.denied) node->DenyAccess();
-    SetUnitIds(c.variable, nullptr);
-    Unit().ClearLog();
-    const qelctltest::Outcome run = RunQelctl({"devices", "--json", "--probe", "all"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    if (c.message != nullptr) {
-      qelctltest::ExpectOneErrorLine(run, c.message);
-    } else {
-      EXPECT_EQ(run.err, "");
-    }
-    const nlohmann::json out = nlohmann::json::parse(run.out, nullptr, false);
-    ASSERT_TRUE(out.contains("devices") && out["devices"].size() == 1) << run.out;
-    const nlohmann::json& device = out["devices"][0];
-    EXPECT_EQ(device["matches"], c.matches);
-    EXPECT_EQ(device["openError"], c.denied ? nlohmann::json("EACCES") : nlohmann::json());
-    // The status request went to the unit exactly when it could be opened, and was answered.
-    EXPECT_EQ(device["answersStatus"], c.denied ? nlohmann::json() : nlohmann::json(true));
-    const std::vector<sim::TransferRecord> log = Unit().Log();
-    EXPECT_EQ(log.size() == 1 && log[0].setup.request == 0x12, !c.denied);
   }
 }
 

@@ -627,7 +627,9 @@ void UsbfsNode::DenyAccess() {
   State& s = *state_;
   char node[64];
   std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", s.devnum);
-  chmod((umockdev_testbed_get_root_dir(s.testbed) + std::string(node)).c_str(), 0);
+  gchar* root = umockdev_testbed_get_root_dir(s.testbed);
+  chmod((root + std::string(node)).c_str(), 0);
+  g_free(root);
 }
 
 void UsbfsNode::SetDiscardLost(bool on) {
