@@ -140,8 +140,6 @@ class LibUsbBackend : public ::testing::Test {
   UsbfsNode* node = nullptr;
 };
 
-// ---- qelctl devices ----
-
 // qelctl under the same test bed. As root it runs without the capabilities that pass over file
 // modes, so that a node without access stays closed to it as to a user.
 qelctltest::Outcome RunQelctl(const std::vector<std::string>& args) {
@@ -156,14 +154,14 @@ TEST_F(LibUsbBackend, QelctlDevicesSaysWhetherTheIdsMatchAndTheNodeOpens) {
     uint16_t vendorId, productId;
     bool denied;  // the node without access
     bool matches;
-    const char* message;  // the one line on stderr, if any
+    const char* err;  // all of stderr
   };
   const Case cases[] = {
-      {"other ids, set", "1234:5678", 0x1234, 0x5678, false, true, nullptr},
-      {"other ids, not set", nullptr, 0x1234, 0x5678, false, false, nullptr},
+      {"other ids, set", "1234:5678", 0x1234, 0x5678, false, true, ""},
+      {"other ids, not set", nullptr, 0x1234, 0x5678, false, false, ""},
       {"a malformed setting", "12345678", 0x04B4, 0x1004, false, true,
-       R"(QEL_USB_IDS="12345678" is not a list of USB ids)"},
-      {"a node without access", nullptr, 0x04B4, 0x1004, true, true, nullptr},
+       "qelctl: QEL_USB_IDS=\"12345678\" is not a list of USB ids like 04b4:1004; it is ignored\n"},
+      {"a node without access", nullptr, 0x04B4, 0x1004, true, true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -173,11 +171,7 @@ TEST_F(LibUsbBackend, QelctlDevicesSaysWhetherTheIdsMatchAndTheNodeOpens) {
     Unit().ClearLog();
     const qelctltest::Outcome run = RunQelctl({"devices", "--json", "--probe", "all"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    if (c.message != nullptr) {
-      qelctltest::ExpectOneErrorLine(run, c.message);
-    } else {
-      EXPECT_EQ(run.err, "");
-    }
+    EXPECT_EQ(run.err, c.err);
     const nlohmann::json out = nlohmann::json::parse(run.out, nullptr, false);
     ASSERT_TRUE(out.contains("devices") && out["devices"].size() == 1) << run.out;
     const nlohmann::json& device = out["devices"][0];
@@ -185,8 +179,7 @@ TEST_F(LibUsbBackend, QelctlDevicesSaysWhetherTheIdsMatchAndTheNodeOpens) {
     EXPECT_EQ(device["openError"], c.denied ? nlohmann::json("EACCES") : nlohmann::json());
     // The status request went to the unit exactly when it could be opened, and was answered.
     EXPECT_EQ(device["answersStatus"], c.denied ? nlohmann::json() : nlohmann::json(true));
-    const std::vector<sim::TransferRecord> log = Unit().Log();
-    EXPECT_EQ(log.size() == 1 && log[0].setup.request == 0x12, !c.denied);
+    EXPECT_EQ(Unit().Log().size(), c.denied ? 0u : 1u);
   }
 }
 
