@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -32,13 +33,15 @@ inline std::string Slurp(const std::string& path) {
   return text.str();
 }
 
-// Runs qelctl with args, stdout and stderr captured in files of the test's temporary folder.
-inline Outcome Qelctl(const std::vector<std::string>& args) {
+// Runs qelctl with args (through the program and options in prefix, if any), stdout and stderr
+// captured in files of the test's temporary folder.
+inline Outcome Qelctl(const std::vector<std::string>& args, std::vector<std::string> prefix = {}) {
   // Named after this test process: ctest runs several of them at once in the same folder.
   const std::string stem = ::testing::TempDir() + "qelctl_" + std::to_string(getpid());
   const std::string outPath = stem + "_out.txt";
   const std::string errPath = stem + "_err.txt";
-  std::vector<std::string> words{QELCTL_PATH};
+  std::vector<std::string> words = std::move(prefix);
+  words.push_back(QELCTL_PATH);
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
@@ -52,7 +55,7 @@ inline Outcome Qelctl(const std::vector<std::string>& args) {
                                    0600);
   pid_t pid = 0;
   Outcome run;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
     int status = 0;
     waitpid(pid, &status, 0);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -52,6 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"help", "eeprom", "frob"}, 2, "unknown command 'frob'"},
         Refusal{{"--simulate=80k", "info"}, 2, "--simulate takes 40k or 160k, not 80k"},
         Refusal{{"eeprom"}, 2, "a command is required (see qelctl eeprom --help)"},
+        Refusal{{"udev-rule", "--ids", "1234:5678,"}, 2, "--ids takes vvvv:pppp[,vvvv:pppp...]"},
+        Refusal{{"devices", "--probe", "5"}, 2, "--probe takes all or BUS:ADDRESS"},
         Refusal{{kSim, "eeprom", "read", "1"}, 2, "ADDR is required"},
         Refusal{{kSim, "stream", "--seconds", "0"}, 2, "--seconds 0 is outside 1..86400"},
         Refusal{{kSim, "clear-param", "2"}, 2, "MODE 2 is outside 0..1"},
@@ -185,7 +187,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Success{{"eeprom", "write", "--help"}, "[^]*--verify[^]*"},
                       Success{{"--simulate", "status", "--help"}, "[^]*--json[^]*"},
                       Success{{"help"}, "[^]*Usage: qelctl \\[OPTIONS\\] SUBCOMMAND[^]*"},
-                      Success{{"help", "eeprom", "read"}, "[^]*Usage: qelctl eeprom read[^]*"}));
+                      Success{{"help", "eeprom", "read"}, "[^]*Usage: qelctl eeprom read[^]*"},
+                      Success{{"udev-rule", "--ids", "1234:5678, 04B4:1004"},
+                              R"(SUBSYSTEM=="usb", ATTR\{idVendor\}=="1234", )"
+                              R"(ATTR\{idProduct\}=="5678", TAG\+="uaccess"\n)"
+                              R"([^\n]*"04b4"[^\n]*"1004"[^\n]*\n)"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Simulate, Successes,

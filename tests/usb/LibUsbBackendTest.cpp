@@ -7,8 +7,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -19,6 +22,7 @@
 #include "api/FrameHelpers.h"
 #include "api/SimFixture.h"
 #include "sim/SimUnit.h"
+#include "tests/qelctl/QelctlRun.h"
 #include "usb/Backend.h"
 #include "usb/UsbfsNode.h"
 
@@ -39,7 +43,13 @@ constexpr uint8_t kOut = 0x40;
 class NodeEnvironment : public ::testing::Environment {
  public:
   // The test bed must exist before the first libusb context looks for devices.
-  void SetUp() override { UsbfsNode::Start(); }
+  void SetUp() override {
+    UsbfsNode::Start();
+    // qelctl runs under the same preload library, which comes before the sanitizer's runtime.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(),
+           1);
+  }
   void TearDown() override { UsbfsNode::Stop(); }
 };
 [[maybe_unused]] ::testing::Environment* const kEnvironment =
@@ -82,7 +92,20 @@ class LibUsbBackend : public ::testing::Test {
     Unit().Reset();
     Unit().SetLogging(true);  // the instrument of these tests
     node->Reset();
+    SetUnitIds(nullptr, nullptr);
     ASSERT_EQ(QELSIM_Enable(0), 0);
+  }
+
+  // QEL_USB_IDS and the user's qel/usb-ids file as a user sets them (null: unset, absent); the
+  // system's folder holds none.
+  static void SetUnitIds(const char* variable, const char* file) {
+    const std::string config = ::testing::TempDir() + "config-" + std::to_string(getpid());
+    std::filesystem::create_directories(config + "/qel");
+    std::filesystem::remove(config + "/qel/usb-ids");
+    if (file != nullptr) std::ofstream(config + "/qel/usb-ids") << file;
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (config + "/none").c_str(), 1);
+    variable != nullptr ? setenv("QEL_USB_IDS", variable, 1) : unsetenv("QEL_USB_IDS");
   }
 
   void TearDown() override {
@@ -116,6 +139,49 @@ class LibUsbBackend : public ::testing::Test {
 
   UsbfsNode* node = nullptr;
 };
+
+// qelctl under the same test bed. As root it runs without the capabilities that pass over file
+// modes, so that a node without access stays closed to it as to a user.
+qelctltest::Outcome RunQelctl(const std::vector<std::string>& args) {
+  if (geteuid() != 0) return qelctltest::Qelctl(args);
+  return qelctltest::Qelctl(args, {"setpriv", "--bounding-set=-dac_override,-dac_read_search"});
+}
+
+TEST_F(LibUsbBackend, QelctlDevicesSaysWhetherTheIdsMatchAndTheNodeOpens) {
+  struct Case {
+    const char* name;
+    const char* variable;  // QEL_USB_IDS
+    uint16_t vendorId, productId;
+    bool denied;  // the node without access
+    bool matches;
+    const char* err;  // all of stderr
+  };
+  const Case cases[] = {
+      {"other ids, set", "1234:5678", 0x1234, 0x5678, false, true, ""},
+      {"other ids, not set", nullptr, 0x1234, 0x5678, false, false, ""},
+      {"a malformed setting", "12345678", 0x04B4, 0x1004, false, true,
+       "qelctl: QEL_USB_IDS=\"12345678\" is not a list of USB ids like 04b4:1004; it is ignored\n"},
+      {"a node without access", nullptr, 0x04B4, 0x1004, true, true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    node->SetShape({c.vendorId, c.productId});
+    if (c.denied) node->DenyAccess();
+    SetUnitIds(c.variable, nullptr);
+    Unit().ClearLog();
+    const qelctltest::Outcome run = RunQelctl({"devices", "--json", "--probe", "all"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, c.err);
+    const nlohmann::json out = nlohmann::json::parse(run.out, nullptr, false);
+    ASSERT_TRUE(out.contains("devices") && out["devices"].size() == 1) << run.out;
+    const nlohmann::json& device = out["devices"][0];
+    EXPECT_EQ(device["matches"], c.matches);
+    EXPECT_EQ(device["openError"], c.denied ? nlohmann::json("EACCES") : nlohmann::json());
+    // The status request went to the unit exactly when it could be opened, and was answered.
+    EXPECT_EQ(device["answersStatus"], c.denied ? nlohmann::json() : nlohmann::json(true));
+    EXPECT_EQ(Unit().Log().size(), c.denied ? 0u : 1u);
+  }
+}
 
 // ---- Control transfers ----
 
@@ -474,7 +540,9 @@ struct ShapeCase {
   usbtest::DeviceShape shape;
   int present;
   usb::OpenResult open;
-  uint8_t speed;  // WinUSB's speed code, when the open succeeds
+  uint8_t speed;                   // WinUSB's speed code, when the open succeeds
+  const char* variable = nullptr;  // QEL_USB_IDS
+  const char* file = nullptr;      // the user's qel/usb-ids
 };
 
 std::vector<ShapeCase> ShapeCases() {
@@ -498,6 +566,16 @@ std::vector<ShapeCase> ShapeCases() {
   other = {};
   other.endpoints.push_back({0x83, 1, 1024});
   cases.push_back({"an isochronous endpoint", other, 1, usb::OpenResult::Failed, 0});
+  other = {};
+  cases.push_back(
+      {"the default ids, others set", other, 0, usb::OpenResult::NoDevice, 0, "1234:5678"});
+  cases.push_back({"a malformed setting", other, 1, usb::OpenResult::Ok, 3, "1234:5678,"});
+  other.vendorId = 0x1234;
+  other.productId = 0x5678;
+  cases.push_back(
+      {"other ids, set in QEL_USB_IDS", other, 1, usb::OpenResult::Ok, 3, "04b4:1004,1234:5678"});
+  cases.push_back({"other ids, set in the user's file", other, 1, usb::OpenResult::Ok, 3, nullptr,
+                   "1234:5678\n"});
   return cases;
 }
 
@@ -505,6 +583,7 @@ TEST_F(LibUsbDevice, FindsAndOpensOnlyTheUnitAndRecordsItsPipes) {
   for (const ShapeCase& c : ShapeCases()) {
     SCOPED_TRACE(c.name);
     node->SetShape(c.shape);
+    SetUnitIds(c.variable, c.file);
     backend = usb::CreatePlatformBackend();
     ASSERT_NE(backend, nullptr);
     EXPECT_EQ(backend->CountPresent(), c.present);

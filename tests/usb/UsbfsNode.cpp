@@ -3,6 +3,7 @@
 #include "usb/UsbfsNode.h"
 
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <umockdev.h>
 
 #include <algorithm>
@@ -620,6 +621,15 @@ void UsbfsNode::Plug() {
   Unit().SetPlugged(true);
   s.AddDevice();
   s.plugged = true;
+}
+
+void UsbfsNode::DenyAccess() {
+  State& s = *state_;
+  char node[64];
+  std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", s.devnum);
+  gchar* root = umockdev_testbed_get_root_dir(s.testbed);
+  chmod((root + std::string(node)).c_str(), 0);
+  g_free(root);
 }
 
 void UsbfsNode::SetDiscardLost(bool on) {

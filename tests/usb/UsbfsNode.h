@@ -69,6 +69,8 @@ class UsbfsNode {
   // with ENODEV, then announces the removal; plugging announces a new device address.
   void Unplug();
   void Plug();
+  // Takes access to the present node away, as a missing udev rule does; a replug brings a new node.
+  void DenyAccess();
   // Cancels of bulk URBs succeed but the URBs are never handed back, as with a driver that loses
   // them.
   void SetDiscardLost(bool on);

@@ -110,6 +110,18 @@ int NumberIn(std::string_view text, const char* what, long long min, long long m
   return static_cast<int>(value);
 }
 
+usb::UsbIdChoice UsbIds() {
+  static bool reported = false;
+  usb::UsbIdChoice choice = usb::ConfiguredUsbIds();
+  if (!reported) {
+    for (const std::string& problem : choice.problems) {
+      std::fprintf(stderr, "qelctl: %s\n", problem.c_str());
+    }
+    reported = true;
+  }
+  return choice;
+}
+
 void RequireConnection(const Context& context) {
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(context.connectTimeoutMs);

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "usb/UsbIds.h"
+
 namespace CLI {
 class App;
 }
@@ -44,8 +46,10 @@ std::string RestoreFailuresText(int count);
 
 // Shared by every command of one run.
 struct Context {
-  // Set by the chosen subcommand; main runs it between QEL_Init and QEL_Term.
+  // Set by the chosen subcommand; main runs it between QEL_Init and QEL_Term, or without the
+  // library when the command clears usesLibrary (it must not hold the unit itself).
   std::function<void()> action;
+  bool usesLibrary = true;
   int connectTimeoutMs = 3000;
 };
 
@@ -65,6 +69,10 @@ std::optional<long long> ParseNumber(std::string_view text);
 long long Number(std::string_view text, const char* what);
 // The number in `text` within min..max; a usage failure naming `what` otherwise.
 int NumberIn(std::string_view text, const char* what, long long min, long long max);
+
+// The USB ids the library takes for the unit and where they come from; the first call of a run
+// reports each malformed setting it passed over, one line each on stderr.
+usb::UsbIdChoice UsbIds();
 
 // Waits for the unit to connect; a device failure when it does not within the time-out.
 void RequireConnection(const Context& context);

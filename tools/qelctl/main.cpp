@@ -129,7 +129,22 @@ int main(int argc, char** argv) {
   if (!context.action) return Fail(kExitUsage, "a command is required" + HelpHint(app));
 
   if (!IsHeadType(simulate)) return Fail(kExitUsage, SimulateRefusal(simulate));
-  if (simulateOption->count() > 0 || stateOption->count() > 0) {
+  const bool simulated = simulateOption->count() > 0 || stateOption->count() > 0;
+  const auto runAction = [&context] {
+    try {
+      context.action();
+      std::fflush(stdout);
+    } catch (const Failure& f) {
+      return Fail(f.ExitCode(), f.what());
+    } catch (const std::exception& e) {
+      return Fail(kExitDevice, e.what());
+    }
+    return kExitOk;
+  };
+  if (!context.usesLibrary) return runAction();
+  if (!simulated) {
+    UsbIds();  // the library looks for the unit by these ids; a setting it passes over is said
+  } else {
     QELSIM_Enable(1);
     QELSIM_SetHead(Lower(simulate) == "160k" ? 1 : 0);
     if (stateOption->count() > 0 && QELSIM_SetStateFile(stateFile.c_str()) != 0) {
@@ -137,15 +152,7 @@ int main(int argc, char** argv) {
     }
   }
   QEL_Init();
-  int exitCode = kExitOk;
-  try {
-    context.action();
-    std::fflush(stdout);
-  } catch (const Failure& f) {
-    exitCode = Fail(f.ExitCode(), f.what());
-  } catch (const std::exception& e) {
-    exitCode = Fail(kExitDevice, e.what());
-  }
+  const int exitCode = runAction();
   QEL_Term();
   return exitCode;
 }

@@ -1,8 +1,10 @@
 // Program entry of QEL_Viewer.
 #include <QApplication>
 #include <cstdio>
+#include <string>
 
 #include "QEL_Sim.h"
+#include "usb/UsbIds.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/Operator.h"
 #include "viewer/shell/ProgramHooks.h"
@@ -31,6 +33,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "QEL_Viewer: %s is not a state file of the simulated unit\n",
                  qPrintable(options.simulateState));
     return 2;
+  }
+  if (!options.simulate) {
+    // The library looks for the unit by these ids; a malformed setting it passes over is said here.
+    for (const std::string& problem : usb::ConfiguredUsbIds().problems) {
+      std::fprintf(stderr, "QEL_Viewer: %s\n", problem.c_str());
+    }
   }
   shell::InstallProgramHooks();
   shell::QtOperator op;

@@ -1,4 +1,5 @@
-// The libusb-1.0 backend (Linux, macOS): finds the unit by its USB ids and reads it through libusb.
+// The libusb-1.0 backend (Linux, macOS): finds the unit by its configured USB ids and reads it
+// through libusb.
 #include <libusb.h>
 
 #include <algorithm>
@@ -8,19 +9,20 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "usb/Backend.h"
 #include "usb/PlatformUtil.h"
+#include "usb/UsbIds.h"
 
 namespace usb {
 namespace {
 
 // How the unit is recognised here. On Windows the unit's driver package gives its interface a
-// device-interface class; libusb has no such class, so the unit's vendor and product ids stand
-// for it. Interface 0 of a matching device must be vendor-specific (class 0xFF), as the interface
-// WinUSB binds to is; a device with the ids but another interface is refused at open.
-constexpr uint16_t kQelVendorId = 0x04B4;
-constexpr uint16_t kQelProductId = 0x1004;
+// device-interface class; libusb has no such class, so vendor and product ids stand for it: the
+// configured ones (usb/UsbIds.h), read once per backend. Interface 0 of a matching device must be
+// vendor-specific (class 0xFF), as the interface WinUSB binds to is; a device with the ids but
+// another interface is refused at open.
 constexpr int kQelInterface = 0;
 constexpr uint8_t kVendorSpecificClass = LIBUSB_CLASS_VENDOR_SPEC;
 
@@ -81,10 +83,11 @@ class DeviceList {
   ssize_t count_;
 };
 
-bool IsUnit(libusb_device* device) {
+bool IsUnit(libusb_device* device, const std::vector<UsbId>& ids) {
   libusb_device_descriptor descriptor;
   if (libusb_get_device_descriptor(device, &descriptor) != 0) return false;
-  return descriptor.idVendor == kQelVendorId && descriptor.idProduct == kQelProductId;
+  return std::find(ids.begin(), ids.end(), UsbId{descriptor.idVendor, descriptor.idProduct}) !=
+         ids.end();
 }
 
 // Alternate setting 0 of the unit's interface in config, or null.
@@ -282,7 +285,7 @@ class LibUsbDevice final : public Device {
 
 class LibUsbBackend final : public Backend {
  public:
-  LibUsbBackend() : context_(MakeContext()) {}
+  LibUsbBackend() : context_(MakeContext()), ids_(ConfiguredUsbIds().ids) {}
 
   int CountPresent() override {
     // Without a context no unit can have been opened.
@@ -293,7 +296,7 @@ class LibUsbBackend final : public Backend {
     if (!list.Valid()) return 1;
     int count = 0;
     for (ssize_t i = 0; i < list.Count(); ++i) {
-      if (IsUnit(list.At(i))) ++count;
+      if (IsUnit(list.At(i), ids_)) ++count;
     }
     return count;
   }
@@ -306,7 +309,7 @@ class LibUsbBackend final : public Backend {
     {
       DeviceList list(context_.get());
       for (ssize_t i = 0; i < list.Count(); ++i) {
-        if (!IsUnit(list.At(i))) continue;
+        if (!IsUnit(list.At(i), ids_)) continue;
         // Only the first unit is tried, as the Windows backend opens member 0 of the class.
         if (libusb_open(list.At(i), &handle) != 0) return OpenResult::NoDevice;
         break;
@@ -321,6 +324,7 @@ class LibUsbBackend final : public Backend {
 
  private:
   ContextPtr context_;
+  std::vector<UsbId> ids_;
 };
 
 }  // namespace
