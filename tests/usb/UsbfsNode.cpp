@@ -3,7 +3,6 @@
 #include "usb/UsbfsNode.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <umockdev.h>
 
@@ -11,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -581,36 +579,21 @@ struct UsbfsNode::State {
 };
 
 namespace {
+
 UsbfsNode* node = nullptr;
 std::atomic<int> openError{0};
-}  // namespace
 
-// libusb opens the device node with open() or its checked form __open_2; this process's
-// definitions come before umockdev's wrappers, so a refused open is answered here and every other
-// open passes on to the wrapper.
-namespace {
 bool OpenRefused(const char* path) {
   const int error = openError.load();
   if (error == 0 || path == nullptr || std::strncmp(path, "/dev/bus/usb/", 13) != 0) return false;
   errno = error;
   return true;
 }
+
 }  // namespace
 
-extern "C" int open(const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
-    va_list args;
-    va_start(args, flags);
-    mode = va_arg(args, mode_t);
-    va_end(args);
-  }
-  if (OpenRefused(path)) return -1;
-  using Open = int (*)(const char*, int, ...);
-  static const Open next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "open"));
-  return next(path, flags, mode);
-}
-
+// libusb opens the device node through the checked form of open(); this process's definition
+// comes before umockdev's wrapper, so a refused open is answered here and any other passes on.
 extern "C" int __open_2(const char* path, int flags) {
   if (OpenRefused(path)) return -1;
   using Open = int (*)(const char*, int);
