@@ -86,8 +86,13 @@ QEL_EXPORT int QEL_CALL QEL_Check_CIS_EEPROM(int* state) {
 QEL_EXPORT int QEL_CALL QEL_Init_CIS_EEPROM(int headerOnly) {
   const uint8_t header[kCisHeaderSize] = {kMagic[0],      kMagic[1], kMagic[2], kMagic[3],
                                           kRecordVersion, 0,         0};
-  int result = SaveRecord(kCisHeaderAddress, header, sizeof header);
-  if (result != 0 || headerOnly != 0) return result;
+  if (headerOnly != 0) return SaveRecord(kCisHeaderAddress, header, sizeof header);
+
+  // The format mark goes last, and an old one goes first: an init that stops part way leaves a
+  // head that checks as blank, never one that checks as formatted over stale records.
+  const uint8_t noHeader[kCisHeaderSize] = {};
+  int result = SaveRecord(kCisHeaderAddress, noHeader, sizeof noHeader);
+  if (result != 0) return result;
 
   const char blankSerialNo[kCisSerialNoSize] = {};
   uint8_t blankDpTable[kDpTableBytes];
@@ -102,7 +107,8 @@ QEL_EXPORT int QEL_CALL QEL_Init_CIS_EEPROM(int headerOnly) {
   if ((result = QEL_Save_CIS_GainRB(1, 0)) != 0) return result;
   if ((result = QEL_Save_CIS_ImageFineAdj(0)) != 0) return result;
   if ((result = QEL_Save_CIS_DP_Table(0, blankDpTable)) != 0) return result;
-  return QEL_Save_CIS_DP_Table(1, blankDpTable);
+  if ((result = QEL_Save_CIS_DP_Table(1, blankDpTable)) != 0) return result;
+  return SaveRecord(kCisHeaderAddress, header, sizeof header);
 }
 
 QEL_EXPORT int QEL_CALL QEL_Save_CIS_SerialNo(const char* serialNo) {

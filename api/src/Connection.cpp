@@ -123,6 +123,8 @@ void ConnectionThread() {
   ResetShadow();
   ctx.connectionState.store(kRunning);
 
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point reopenAt{};
   while (ctx.connectionRun.load()) {
     if (ctx.connected.load()) {
       std::shared_ptr<usb::Device> device = CurrentDevice();
@@ -131,8 +133,9 @@ void ConnectionThread() {
       if (!attached || ctx.backend->CountPresent() == 0) {
         StopAndClose();
         ctx.connected.store(0);
+        reopenAt = Clock::now() + std::chrono::milliseconds(kRemovalHoldMs);
       }
-    } else if (OpenUnit()) {
+    } else if (Clock::now() >= reopenAt && OpenUnit()) {
       // Acquisition first, so a caller that sees the unit connected also sees the frame
       // counter restarted for it.
       if (ctx.acquisitionState.load() != kRunning) StartAcquisition();

@@ -19,6 +19,10 @@ constexpr int kRingBuffers = 4;
 constexpr uint32_t kRingBufferSize = 1u << 20;
 constexpr int kSemaphoreMax = 60;
 constexpr int kPresenceCycleMs = 50;
+// After a removal the connected flag stays 0 at least this long before the unit is opened again,
+// so a program that polls QEL_GetStatus (the viewer's monitor asks every 100 ms) sees every
+// re-plug, however short the pull, and restores what the unit lost at power-up.
+constexpr int kRemovalHoldMs = 200;
 constexpr int kReadTimeoutMs = 3000;
 
 struct Context {

@@ -23,17 +23,26 @@ inline int WriteRegister(uint16_t reg, const uint8_t bytes[2]) {
   return ControlOut(kReqRegWrite, 0, reg, bytes, 2);
 }
 
-// Head type from register 0xF4; a failed read counts as type 0 (40K).
-inline int ReadCisType() {
+// Head type from register 0xF4 into type: 0 or the failed read's result (type then 0). A caller
+// that cannot learn the type must fail rather than pick a bank: the two banks hold different
+// values, and a guess writes or reports the wrong head's register.
+inline int ReadCisType(int* type) {
   uint8_t bytes[2];
-  if (ReadRegister(kRegCisType, bytes) != 0) return 0;
-  return bytes[0] << 8 | bytes[1];
+  *type = 0;
+  const int result = ReadRegister(kRegCisType, bytes);
+  if (result == 0) *type = bytes[0] << 8 | bytes[1];
+  return result;
 }
 
-// Register number in the bank of the attached head; registers from 0x30 up are not banked.
-inline uint16_t BankedRegister(uint16_t reg) {
-  if (reg >= kBankedLimit) return reg;
-  return ReadCisType() != 0 ? static_cast<uint16_t>(reg + kBank1Offset) : reg;
+// Register number in the bank of the attached head into banked; registers from 0x30 up are not
+// banked and need no type read. 0, or the failed type read's result.
+inline int BankedRegister(uint16_t reg, uint16_t* banked) {
+  *banked = reg;
+  if (reg >= kBankedLimit) return 0;
+  int type = 0;
+  const int result = ReadCisType(&type);
+  if (result == 0 && type != 0) *banked = static_cast<uint16_t>(reg + kBank1Offset);
+  return result;
 }
 
 // Result codes shared by the EEPROM operations that move records in chunks.

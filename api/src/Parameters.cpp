@@ -140,9 +140,14 @@ void UpdateShadow(uint16_t reg, const uint8_t bytes[2]) {
 int SetParameter(Id id, int index, int value) {
   const Parameter& p = kParameters[id];
   if (index < 0 || index >= p.count) return -1;
+  // The guard also serialises the read-modify-write of a register shared by nibble fields, shadowed
+  // or not: two setters of fields in one register would otherwise each write back the other's old
+  // value.
   std::unique_lock<std::mutex> guard(Ctx().shadowGuard, std::defer_lock);
-  if (p.shadowed) guard.lock();
-  const uint16_t reg = BankedRegister(static_cast<uint16_t>(p.reg + index));
+  if (p.shadowed || IsNibble(p.packing)) guard.lock();
+  uint16_t reg = 0;
+  if (const int result = BankedRegister(static_cast<uint16_t>(p.reg + index), &reg); result != 0)
+    return result;
   uint8_t bytes[2] = {0, 0};
   if (IsNibble(p.packing)) {
     // Without the other three fields as the unit holds them, writing would clear them.
@@ -165,7 +170,11 @@ int GetParameter(Id id, int index, int* value) {
   if (value == nullptr || index < 0 || index >= p.count) return -1;
   std::unique_lock<std::mutex> guard(Ctx().shadowGuard, std::defer_lock);
   if (p.shadowed) guard.lock();
-  const uint16_t reg = BankedRegister(static_cast<uint16_t>(p.reg + index));
+  uint16_t reg = 0;
+  if (const int result = BankedRegister(static_cast<uint16_t>(p.reg + index), &reg); result != 0) {
+    *value = 0;
+    return result;
+  }
   uint8_t bytes[2] = {0, 0};
   const int result = p.rawRead ? QEL_DeviceRead(0, reg, 2, bytes) : ReadRegister(reg, bytes);
   if (result != 0) {

@@ -43,21 +43,38 @@ constexpr uint8_t kRestoreOrder[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x09, 0x08, 0
 static_assert(sizeof(kRestoreOrder) == 34);
 constexpr uint8_t kRestoreUnbanked[] = {0xF5, 0xF6, 0xF7};
 
-bool HeaderValid(const uint8_t* header) {
-  return HasMagic(header) && header[kVersionByte] == kRecordVersion && header[kReservedByte] == 0;
+// A save first writes the header without its magic and with only the marks of the sets it will
+// not touch, and writes the real header last, so a save that stops anywhere leaves no record a
+// load accepts. Such a header still vouches for the untouched set: the next save keeps its mark.
+bool HeaderKeepsMarks(const uint8_t* header) {
+  constexpr uint8_t kNoMagic[4] = {};
+  return (HasMagic(header) || std::memcmp(header, kNoMagic, 4) == 0) &&
+         header[kVersionByte] == kRecordVersion && header[kReservedByte] == 0;
 }
 
 bool InList(size_t offset, const size_t (&list)[2]) {
   return offset == list[0] || offset == list[1];
 }
 
+int WriteChunk(uint32_t address, const uint8_t* data) {
+  if (WaitEepromReady(kSelectorUnit) != 0) return kNotReady;
+  return EepromOut(kSelectorUnit, address, data, kChunk) != 0 ? kWriteFailed : 0;
+}
+
 int SaveParam(uint32_t area) {
   uint8_t work[kShadowSize] = {};
   if (EepromIn(kSelectorUnit, area, work, kChunk) != 0) return kNoUnit;
 
+  // One head type decides both the marks and the chunks written: a type read that changed
+  // between chunks would otherwise overwrite the other head's set under a kept mark. Without
+  // the type nothing is written.
+  int type = 0;
+  if (const int result = ReadCisType(&type); result != 0) return result;
+  const bool bank1 = type != 0;
+
   bool oldBank0 = false;
   bool oldBank1 = false;
-  if (HeaderValid(work)) {
+  if (HeaderKeepsMarks(work)) {
     oldBank0 = HasMagic(work + kBank0Mark);
     oldBank1 = HasMagic(work + kBank1Mark);
   }
@@ -69,19 +86,21 @@ int SaveParam(uint32_t area) {
   shadow[kVersionByte] = kRecordVersion;
   std::memcpy(work, shadow, kShadowSize);
 
-  // One head type decides both the marks and the chunks written: a type read that changed or
-  // failed between chunks would otherwise overwrite the other head's set under a kept mark.
-  const bool bank1 = ReadCisType() != 0;
+  uint8_t pending[kHeaderSize] = {};
+  pending[kVersionByte] = kRecordVersion;
+  if (bank1 && oldBank0) std::memcpy(pending + kBank0Mark, kMagic, 4);
+  if (!bank1 && oldBank1) std::memcpy(pending + kBank1Mark, kMagic, 4);
   if (!bank1 || oldBank0) std::memcpy(work + kBank0Mark, kMagic, 4);
   if (bank1 || oldBank1) std::memcpy(work + kBank1Mark, kMagic, 4);
 
-  for (size_t offset = 0; offset < kShadowSize; offset += kChunk) {
+  if (const int result = WriteChunk(area, pending); result != 0) return result;
+  for (size_t offset = kChunk; offset < kShadowSize; offset += kChunk) {
     if (InList(offset, bank1 ? kBank0Chunks : kBank1Chunks)) continue;
-    if (WaitEepromReady(kSelectorUnit) != 0) return kNotReady;
-    if (EepromOut(kSelectorUnit, area + static_cast<uint32_t>(offset), work + offset, kChunk) != 0)
-      return kWriteFailed;
+    if (const int result = WriteChunk(area + static_cast<uint32_t>(offset), work + offset);
+        result != 0)
+      return result;
   }
-  return 0;
+  return WriteChunk(area, work);
 }
 
 int LoadParam(uint32_t area) {
@@ -90,8 +109,9 @@ int LoadParam(uint32_t area) {
   if (!HasMagic(header)) return kNoRecord;
   if (header[kVersionByte] != kRecordVersion) return kBadVersion;
   if (header[kReservedByte] != 0) return kBadHeader;
-  const size_t mark = ReadCisType() != 0 ? kBank1Mark : kBank0Mark;
-  if (!HasMagic(header + mark)) return kNoSetForHead;
+  int type = 0;
+  if (const int result = ReadCisType(&type); result != 0) return result;
+  if (!HasMagic(header + (type != 0 ? kBank1Mark : kBank0Mark))) return kNoSetForHead;
 
   uint8_t record[kShadowSize] = {};
   for (size_t offset = 0; offset < kShadowSize; offset += kChunk) {
@@ -118,8 +138,7 @@ int ClearParam(uint32_t area, int mode) {
   const uint8_t zeros[kChunk] = {};
   const uint32_t end = mode == 0 ? area + kChunk : area + kAreaSize;
   for (uint32_t address = area; address < end; address += kChunk) {
-    if (WaitEepromReady(kSelectorUnit) != 0) return kNotReady;
-    if (EepromOut(kSelectorUnit, address, zeros, kChunk) != 0) return kWriteFailed;
+    if (const int result = WriteChunk(address, zeros); result != 0) return result;
   }
   return 0;
 }
@@ -135,8 +154,7 @@ constexpr uint32_t kGammaTableSize = 8192;
 int SaveGammaTable(int table, const uint8_t* data) {
   const uint32_t area = GammaArea(table);
   for (uint32_t offset = 0; offset < kGammaTableSize; offset += kChunk) {
-    if (WaitEepromReady(kSelectorUnit) != 0) return kNotReady;
-    if (EepromOut(kSelectorUnit, area + offset, data + offset, kChunk) != 0) return kWriteFailed;
+    if (const int result = WriteChunk(area + offset, data + offset); result != 0) return result;
   }
   return 0;
 }

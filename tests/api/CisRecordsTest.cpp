@@ -74,6 +74,29 @@ TEST_F(CisRecords, FullInitLeavesBlankRecords) {
   EXPECT_EQ(QEL_Init_CIS_EEPROM(0), 1);
 }
 
+// A format stopped after any number of its writes leaves a head that checks as blank, or one
+// untouched, never one that checks as formatted over the records it did not reach.
+TEST_F(CisRecords, AnInterruptedInitNeverChecksAsFormatted) {
+  int stopped = 0;
+  int formatted = 0;
+  for (int written = 0;; ++written) {
+    ASSERT_TRUE(unit().SetCisEeprom(2));  // formatted, with sample records
+    const Bytes before = Head(0, 0x600);
+    unit().FailControl(written, 1, kEepromWrite);
+    const int result = QEL_Init_CIS_EEPROM(0);
+    unit().ClearFaults();
+    int state = -1;
+    ASSERT_EQ(QEL_Check_CIS_EEPROM(&state), 0);
+    if (result == 0) {
+      EXPECT_EQ(state, 2);
+      break;
+    }
+    ++stopped;
+    formatted += state != 1 && Head(0, 0x600) != before;
+  }
+  EXPECT_EQ(formatted, 0) << "of " << stopped << " interrupted formats";
+}
+
 TEST_F(CisRecords, SingleRecordsAreCutToTheirFields) {
   int value = 0;
   ASSERT_EQ(QEL_Save_CIS_GainRB(0, -12), 0);

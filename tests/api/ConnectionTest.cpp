@@ -119,6 +119,29 @@ TEST(Lifecycle, StatusFollowsPlugging) {
 
 class Framing : public SimFixture {};
 
+// However short the pull, the status stays 0 for two periods of a monitor that asks every 100 ms
+// before the unit, back at its power-up values, is connected again.
+TEST_F(Framing, EveryPullKeepsTheStatusDownForTwoMonitorPeriods) {
+  constexpr std::chrono::milliseconds kMonitorPeriod{100};
+  for (int pullMs : {10, 20, 40}) {
+    SCOPED_TRACE(pullMs);
+    ASSERT_TRUE(WaitFor(Connected));
+    // Taken while the status is 1: the span up to the first 1 after the pull holds every 0.
+    const auto before = std::chrono::steady_clock::now();
+    unit().SetPlugged(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(pullMs));
+    unit().SetPlugged(true);
+    // A transfer works again only on a device opened after the pull.
+    bool sawDown = false;
+    ASSERT_TRUE(WaitFor([&] {
+      if (!Connected()) sawDown = true;
+      return Connected() && QEL_GetDevInfo(0, nullptr) == 0;
+    }));
+    EXPECT_TRUE(sawDown);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, 2 * kMonitorPeriod);
+  }
+}
+
 TEST_F(Framing, DeviceInformationCopiesAtMost48Bytes) {
   unsigned char info[64];
   std::memset(info, 0xAA, sizeof info);

@@ -1,7 +1,12 @@
 // Camera parameter functions against the simulated unit: packings, indices, banks, nibble fields,
 // the parameter shadow, the data format and the table transfers.
+#include <atomic>
 #include <climits>
+#include <functional>
 #include <numeric>
+#include <string>
+#include <thread>
+#include <utility>
 
 #include "Core.h"
 #include "SimFixture.h"
@@ -97,11 +102,6 @@ TEST_F(Parameters, BankedRegistersFollowTheHeadType) {
   EXPECT_TRUE(OfRequest(kRegRead).empty());
   OnlyWrite(0xF6);
 
-  unit().ClearLog();
-  unit().FailControl(0, 1, kRegRead);  // a failed bank read selects bank 0
-  ASSERT_EQ(QEL_Set_BlackLevel(3), 0);
-  OnlyWrite(0x02);
-
   unit().SetHead(0);
   unit().ClearLog();
   ASSERT_EQ(QEL_Set_BlackLevel(4), 0);
@@ -109,6 +109,56 @@ TEST_F(Parameters, BankedRegistersFollowTheHeadType) {
   unit().ClearLog();
   ASSERT_EQ(QEL_Set_CIS_ConnectionDet(1), 0);
   OnlyWrite(0xF6);
+}
+
+// Without the head type no bank is guessed: every family of setters and getters and the
+// parameter set functions fail with the type read's result, reading and writing nothing more.
+TEST_F(Parameters, AFailedHeadTypeReadFailsTheCallOnEitherHead) {
+  int value = 0;
+  const std::pair<const char*, std::function<int()>> calls[] = {
+      {"plain", [] { return QEL_Set_ExposureTime(5); }},
+      {"plain get", [&] { return QEL_Get_ExposureTime(&value); }},
+      {"sign and magnitude", [] { return QEL_Set_GainYC(1, -3); }},
+      {"sign and magnitude get", [&] { return QEL_Get_GainRB(0, &value); }},
+      {"nine bits", [] { return QEL_Set_ColorMatrix(4, -2); }},
+      {"get through QEL_DeviceRead", [&] { return QEL_Get_Hysteresis(2, &value); }},
+      {"nibble", [] { return QEL_Set_ImageFlip(3); }},
+      {"nibble get", [&] { return QEL_Get_VFPN_Corr(&value); }},
+      {"unshadowed nibble", [] { return QEL_Set_FPN_Corr(1); }},
+      {"save", [] { return QEL_Save_Param(0); }},
+      {"load", [] { return QEL_Load_Param(0); }},
+  };
+  for (int head : {0, 1}) {
+    unit().SetHead(head);
+    ASSERT_EQ(QEL_Save_Param(0), 0);  // a set the load could restore
+    for (const auto& [name, call] : calls) {
+      SCOPED_TRACE(std::string(name) + (head ? " 160K" : " 40K"));
+      unit().ClearLog();
+      unit().FailControl(0, 1, kRegRead);
+      value = 0;
+      EXPECT_EQ(call(), 1);
+      EXPECT_EQ(value, 0);
+      EXPECT_EQ(IndicesOf(kRegRead), (std::vector<uint16_t>{0xF4}));
+      EXPECT_TRUE(OfRequest(kRegWrite).empty());
+      EXPECT_TRUE(OfRequest(kEepromWrite).empty());
+    }
+  }
+}
+
+// Fields of register 0x23 set from two threads: neither read-modify-write may undo the other's.
+TEST_F(Parameters, TwoThreadsOnTheFieldsOfOneRegisterLoseNoWrite) {
+  unit().SetLogging(false);
+  std::atomic<int> lost{0};
+  auto toggle = [&](int (*set)(int), int (*get)(int*)) {
+    for (int i = 0; i < 300; ++i) {
+      int back = -1;
+      if (set(i & 1) != 0 || get(&back) != 0 || back != (i & 1)) ++lost;
+    }
+  };
+  std::thread other(toggle, QEL_Set_FPN_Corr, QEL_Get_FPN_Corr);
+  toggle(QEL_Set_DP_Corr, QEL_Get_DP_Corr);
+  other.join();
+  EXPECT_EQ(lost.load(), 0);
 }
 
 TEST_F(Parameters, NibbleSetterChangesOnlyItsField) {

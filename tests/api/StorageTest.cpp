@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "Core.h"
 #include "SimFixture.h"
@@ -31,8 +32,8 @@ TEST_F(Storage, SaveKeepsTheOtherHeadTypesSetAndMark) {
   ASSERT_EQ(QEL_Set_BlackLevel(11), 0);
   unit().ClearLog();
   ASSERT_EQ(QEL_Save_Param(0), 0);
-  EXPECT_EQ(IndicesOf(kEepromWrite),
-            (std::vector<uint16_t>{0x4000, 0x4040, 0x4080, 0x40C0, 0x4100, 0x41C0, 0x4200}));
+  EXPECT_EQ(IndicesOf(kEepromWrite), (std::vector<uint16_t>{0x4000, 0x4040, 0x4080, 0x40C0, 0x4100,
+                                                            0x41C0, 0x4200, 0x4000}));
   EXPECT_EQ(Stored(0x4010, 4), kMagic);
   EXPECT_EQ(Stored(0x4020, 4), kMagic);
   EXPECT_EQ(StoredRegister(0x4000, 0x82), (Bytes{0, 77}));
@@ -72,10 +73,41 @@ TEST_F(Storage, HeadTypeReadFailingMidSaveDoesNotOverwriteTheOtherSet) {
   unit().FailControl(1, -1, 0x18);  // every register read after the first fails
   ASSERT_EQ(QEL_Save_Param(0), 0);
   unit().ClearFaults();
-  EXPECT_EQ(IndicesOf(kEepromWrite),
-            (std::vector<uint16_t>{0x4000, 0x40C0, 0x4100, 0x4140, 0x4180, 0x41C0, 0x4200}));
+  EXPECT_EQ(IndicesOf(kEepromWrite), (std::vector<uint16_t>{0x4000, 0x40C0, 0x4100, 0x4140, 0x4180,
+                                                            0x41C0, 0x4200, 0x4000}));
   EXPECT_EQ(Stored(0x4010, 4), (Bytes{0, 0, 0, 0}));
   EXPECT_EQ(Stored(0x4020, 4), kMagic);
+}
+
+// A save stopped after any number of its writes leaves no record a load accepts, and the other
+// head type's set keeps its mark for the next complete save.
+TEST_F(Storage, AnInterruptedSaveNeverLoads) {
+  using Call = int (*)(int);
+  for (auto [save, load] :
+       {std::pair<Call, Call>{QEL_Save_Param, QEL_Load_Param},
+        std::pair<Call, Call>{QEL_Save_Default_Param, QEL_Load_Default_Param}}) {
+    unit().SetHead(1);
+    ASSERT_EQ(QEL_Set_BlackLevel(77), 0);
+    ASSERT_EQ(save(0), 0);
+    unit().SetHead(0);
+    int stopped = 0;
+    int loaded = 0;
+    for (int written = 0;; ++written) {
+      ASSERT_EQ(QEL_Set_BlackLevel(written + 1), 0);
+      unit().FailControl(written, 1, kEepromWrite);
+      const int saved = save(0);
+      unit().ClearFaults();
+      if (saved == 0) break;
+      ASSERT_EQ(saved, 7);
+      ++stopped;
+      unit().ClearLog();
+      if (load(0) == 0 || !OfRequest(kRegWrite).empty()) ++loaded;
+    }
+    EXPECT_EQ(loaded, 0) << "of " << stopped << " interrupted saves loaded";
+    unit().SetHead(1);
+    EXPECT_EQ(load(0), 0);
+    EXPECT_EQ(unit().Register(0x82), 77);
+  }
 }
 
 TEST_F(Storage, LoadRefusesBadRecordsWithTheirCodes) {

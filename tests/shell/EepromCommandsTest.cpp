@@ -91,6 +91,13 @@ struct CommandCase {
 TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
   using enum PromptIcon;
   auto saved = [](int (*save)(int)) { return [save](sim::Unit&) { ASSERT_EQ(save(0), 0); }; };
+  // Three of the restore's register writes fail: result 3, as a refused version would give.
+  auto savedThenRestoreFails = [](int (*save)(int)) {
+    return [save](sim::Unit& u) {
+      ASSERT_EQ(save(0), 0);
+      u.FailControl(0, 3, 0x19);
+    };
+  };
   auto unitEepromError = [](sim::Unit& u) { u.SetEepromError(0, true); };
   auto noUnitEeprom = [](sim::Unit& u) { u.SetUnitEepromAbsent(true); };
   auto nothing = [](sim::Unit&) {};
@@ -122,6 +129,14 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
        Information,
        {},
        false},
+      {"load with failing register writes",
+       0,
+       savedThenRestoreFails(QEL_Save_Param),
+       shell::kCmdEepromLoad,
+       "Load Parameter[40K] : Error!",
+       Warning,
+       {},
+       true},
       {"load without a unit EEPROM",
        0,
        noUnitEeprom,
@@ -185,6 +200,14 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
        noDefault,
        Information,
        {"application defaults", "calibration defaults all"},
+       true},
+      {"load default with failing register writes",
+       1,
+       savedThenRestoreFails(QEL_Save_Default_Param),
+       shell::kCmdEepromLoadDefault,
+       "Load Default Parameter[160K] : Error!",
+       Warning,
+       {},
        true},
       {"load default without a unit EEPROM",
        1,

@@ -2,11 +2,13 @@
 // completion rules for control transfers, bulk continuation, cancels and removal.
 #include "usb/UsbfsNode.h"
 
+#include <dlfcn.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <umockdev.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
@@ -141,6 +143,8 @@ struct UsbfsNode::State {
   mutable std::mutex mu;
   uint32_t caps = kCapsScatterGather;
   bool discardLost = false;
+  NodeFaults faults;
+  bool halted = false;  // the bulk endpoint stalled and was not cleared yet
   NodeStats stats;
 
   // Test thread only.
@@ -194,6 +198,13 @@ struct UsbfsNode::State {
     while (!c.pending.empty()) Complete(c, c.pending.front().get(), -ESHUTDOWN, 0);
   }
 
+  // The status a bulk read ends with before the unit sees it, or 0.
+  int BulkFault() {
+    std::lock_guard<std::mutex> lock(mu);
+    halted = halted || faults.bulkStatus == -EPIPE;
+    return halted ? -EPIPE : faults.bulkStatus;
+  }
+
   void StartNextRead(Client& c) {
     if (c.active != 0 || c.ready.empty()) return;
     const uint64_t transfer = c.ready.front();
@@ -208,6 +219,16 @@ struct UsbfsNode::State {
     {
       std::lock_guard<std::mutex> lock(mu);
       stats.bulkReads.push_back({length, urbs});
+    }
+    if (const int status = BulkFault(); status != 0) {
+      // The first URB takes the error; the kernel cancels the ones continuing it.
+      std::vector<Urb*> failed;
+      for (const auto& u : c.pending) {
+        if (u->transfer == transfer) failed.push_back(u.get());
+      }
+      for (Urb* u : failed) Complete(c, u, u == failed.front() ? status : -ECONNRESET, 0);
+      StartNextRead(c);
+      return;
     }
     c.staging.resize(length);
     c.lost = false;
@@ -294,19 +315,29 @@ struct UsbfsNode::State {
       setup.length = Le16(raw + 6);
       std::vector<uint8_t> stage(raw + kSetupSize, raw + buffer->data_len);
       g_object_unref(buffer);
+      NodeFaults fault;
+      {
+        std::lock_guard<std::mutex> lock(mu);
+        fault = faults;
+      }
+      Urb* queued = urb.get();
+      c.pending.push_back(std::move(urb));
+      umockdev_ioctl_client_complete(client, 0, 0);
+      if (fault.controlSilent) return;  // pending until a cancel or the removal ends it
+      if (fault.controlStatus != 0) return Complete(c, queued, fault.controlStatus, 0);
       const auto latency = Unit().ControlLatency();
       if (latency.count() > 0) std::this_thread::sleep_for(latency);
       const bool ok = stage.size() == setup.length &&
                       Unit().Control(c.generation, setup, stage.empty() ? nullptr : stage.data());
-      Urb* queued = urb.get();
-      c.pending.push_back(std::move(urb));
+      int actual = ok ? setup.length : 0;
       if (ok && (setup.requestType & 0x80) != 0) {
+        actual = std::max(actual - fault.controlShortBy, 0);
+        stage.resize(static_cast<size_t>(actual));
         queued->bytes = std::move(stage);
         queued->bytesOffset = kSetupSize;
       }
       // A request the unit refuses stalls the control pipe.
-      Complete(c, queued, ok ? 0 : -EPIPE, ok ? setup.length : 0);
-      umockdev_ioctl_client_complete(client, 0, 0);
+      Complete(c, queued, ok ? 0 : -EPIPE, actual);
       return;
     }
 
@@ -429,10 +460,12 @@ struct UsbfsNode::State {
       umockdev_ioctl_client_complete(client, -1, EINVAL);
       return;
     }
-    {
-      std::lock_guard<std::mutex> lock(mu);
-      ++(release ? stats.releases : stats.claims);
+    std::lock_guard<std::mutex> lock(mu);
+    if (!release && faults.claimError != 0) {
+      umockdev_ioctl_client_complete(client, -1, faults.claimError);
+      return;
     }
+    ++(release ? stats.releases : stats.claims);
     umockdev_ioctl_client_complete(client, 0, 0);
   }
 
@@ -485,6 +518,13 @@ struct UsbfsNode::State {
       case USBDEVFS_DISCARDURB:
         Discard(c, client);
         return;
+      case USBDEVFS_CLEAR_HALT: {
+        std::lock_guard<std::mutex> lock(mu);
+        halted = false;
+        ++stats.clearHalts;
+        umockdev_ioctl_client_complete(client, Dead(c) ? -1 : 0, Dead(c) ? ENODEV : 0);
+        return;
+      }
       case USBDEVFS_IOCTL:
         // Re-attaching a kernel driver after release: the unit has none.
         umockdev_ioctl_client_complete(client, Dead(c) ? -1 : 0, Dead(c) ? ENODEV : 0);
@@ -540,8 +580,27 @@ struct UsbfsNode::State {
 };
 
 namespace {
+
 UsbfsNode* node = nullptr;
+std::atomic<int> openError{0};
+
+bool OpenRefused(const char* path) {
+  const int error = openError.load();
+  if (error == 0 || path == nullptr || std::strncmp(path, "/dev/bus/usb/", 13) != 0) return false;
+  errno = error;
+  return true;
+}
+
 }  // namespace
+
+// libusb opens the device node through the checked form of open(); this process's definition
+// comes before umockdev's wrapper, so a refused open is answered here and any other passes on.
+extern "C" int __open_2(const char* path, int flags) {
+  if (OpenRefused(path)) return -1;
+  using Open = int (*)(const char*, int);
+  static const Open next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "__open_2"));
+  return next(path, flags);
+}
 
 UsbfsNode::UsbfsNode() : state_(std::make_unique<State>()) {
   State& s = *state_;
@@ -586,6 +645,9 @@ void UsbfsNode::Reset() {
     std::lock_guard<std::mutex> lock(s.mu);
     s.caps = kCapsScatterGather;
     s.discardLost = false;
+    s.faults = NodeFaults{};
+    s.halted = false;
+    openError.store(0);
     const int open = s.stats.openHandles;
     s.stats = NodeStats{};
     s.stats.openHandles = open;
@@ -635,6 +697,12 @@ void UsbfsNode::DenyAccess() {
 void UsbfsNode::SetDiscardLost(bool on) {
   std::lock_guard<std::mutex> lock(state_->mu);
   state_->discardLost = on;
+}
+
+void UsbfsNode::SetFaults(const NodeFaults& faults) {
+  std::lock_guard<std::mutex> lock(state_->mu);
+  state_->faults = faults;
+  openError.store(faults.openError);
 }
 
 NodeStats UsbfsNode::Stats() const {

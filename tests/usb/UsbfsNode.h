@@ -40,12 +40,23 @@ struct BulkRead {
   int urbs = 0;
 };
 
+// Faults of the node, in force until changed or Reset.
+struct NodeFaults {
+  int bulkStatus = 0;  // bulk reads end with this -errno; -EPIPE halts the endpoint until cleared
+  int controlStatus = 0;       // control requests end with this -errno without reaching the unit
+  int controlShortBy = 0;      // IN data stages end this many bytes early
+  bool controlSilent = false;  // control requests stay unanswered until cancelled or pulled
+  int claimError = 0;          // interface claims fail with this errno
+  int openError = 0;           // opening the device node fails with this errno
+};
+
 // What crossed the node since the last Reset.
 struct NodeStats {
   std::vector<BulkRead> bulkReads;
   int bulkDiscards = 0;  // bulk URBs cancelled while pending
   int claims = 0;
   int releases = 0;
+  int clearHalts = 0;   // clear-halt requests on the bulk endpoint
   int openHandles = 0;  // file handles on the node still open
 };
 
@@ -74,6 +85,7 @@ class UsbfsNode {
   // Cancels of bulk URBs succeed but the URBs are never handed back, as with a driver that loses
   // them.
   void SetDiscardLost(bool on);
+  void SetFaults(const NodeFaults& faults);
 
   NodeStats Stats() const;
 

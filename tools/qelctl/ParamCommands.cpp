@@ -130,35 +130,12 @@ void ReadEveryParameter() {
   }
 }
 
-constexpr unsigned kUserSetAddress = 0x4000;
-constexpr unsigned kDefaultSetAddress = 0x6000;
-constexpr unsigned char kMagic[4] = {'Q', 'E', 'L', 0};
-
-// The refusal a load gives for the stored header as it is now (2 no set, 3 version, 4 damaged,
-// 6 no values for the head), 0 when the header is sound, -1 when it cannot be read.
-int HeaderRefusal(unsigned address) {
-  unsigned char header[64] = {};
-  if (QEL_EepromRead(0, address, sizeof header, header) != 0) return -1;
-  if (std::memcmp(header, kMagic, 4) != 0) return 2;
-  if (header[4] != 1) return 3;
-  if (header[5] != 0) return 4;
-  int type = 0;
-  QEL_Get_CIS_Type(&type);  // a failed read selects bank 0, as the load does
-  return std::memcmp(header + (type == 0 ? 16 : 32), kMagic, 4) != 0 ? 6 : 0;
-}
-
 // A load's codes 2..7 are either its own refusals or a count of failed register writes; the
-// header tells which.
+// stored header tells which.
 void CheckLoad(const char* function, int result, unsigned address) {
-  if (result == 0) return;
-  if (result >= 2) {
-    const int refusal = HeaderRefusal(address);
-    // A sound header leaves 5 to the record read; an unreadable one leaves the code as it is.
-    const bool ownRefusal = refusal < 0 || result == refusal || (result == 5 && refusal == 0);
-    if (!ownRefusal) {
-      DeviceError(
-          Format("%s: %s (result %d)", function, RestoreFailuresText(result).c_str(), result));
-    }
+  if (picture::ClassifySetLoad(result, address) == picture::SetLoad::kRestoreFailed) {
+    DeviceError(
+        Format("%s: %s (result %d)", function, RestoreFailuresText(result).c_str(), result));
   }
   Check(function, result);
 }
@@ -175,9 +152,9 @@ void SaveParam(const Context& context, bool isDefault) {
 void LoadParam(const Context& context, bool isDefault) {
   RequireConnection(context);
   if (isDefault)
-    CheckLoad("QEL_Load_Default_Param", QEL_Load_Default_Param(0), kDefaultSetAddress);
+    CheckLoad("QEL_Load_Default_Param", QEL_Load_Default_Param(0), picture::kDefaultSetAddress);
   else
-    CheckLoad("QEL_Load_Param", QEL_Load_Param(0), kUserSetAddress);
+    CheckLoad("QEL_Load_Param", QEL_Load_Param(0), picture::kUserSetAddress);
 }
 
 void ClearParam(const Context& context, bool isDefault, int mode) {

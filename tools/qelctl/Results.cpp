@@ -19,7 +19,8 @@ struct Meaning {
 
 constexpr const char kUnitNotReady[] = "the unit EEPROM is not ready (busy, in error or absent)";
 constexpr const char kUnitWrite[] = "no unit is open or writing the unit EEPROM failed";
-constexpr const char kUnitHeader[] = "no unit is open or reading the stored set's header failed";
+constexpr const char kUnitHeader[] =
+    "no unit is open, or reading the stored set's header or the head type failed";
 constexpr const char kHeadNotReady[] = "the head EEPROM is not ready (busy, in error or absent)";
 constexpr const char kHeadWrite[] = "no unit is open or writing the head EEPROM failed";
 constexpr const char kHeadRead[] = "no unit is open or reading the head EEPROM failed";

@@ -2,6 +2,7 @@
 #include "viewer/picture/DeviceFunctions.h"
 
 #include <cctype>
+#include <cstring>
 #include <type_traits>
 
 #include "QEL_API.h"
@@ -98,6 +99,37 @@ int GetDevice(DeviceFunction function, int* value) {
   const ParamInfo* info = Target(function);
   if (info == nullptr) return -1;
   return info->get(function.index, value);
+}
+
+namespace {
+
+constexpr unsigned char kSetMagic[4] = {'Q', 'E', 'L', 0};
+
+// The refusal a load gives for the stored header as it is now (2 no set, 3 version, 4 damaged,
+// 6 no values for the head), 0 when the header is sound, -1 when it or the head type cannot be
+// read.
+int HeaderRefusal(unsigned address) {
+  unsigned char header[64] = {};
+  if (QEL_EepromRead(0, address, sizeof header, header) != 0) return -1;
+  if (std::memcmp(header, kSetMagic, 4) != 0) return 2;
+  if (header[4] != 1) return 3;
+  if (header[5] != 0) return 4;
+  int type = 0;
+  if (QEL_Get_CIS_Type(&type) != 0) return -1;
+  return std::memcmp(header + (type == 0 ? 16 : 32), kSetMagic, 4) != 0 ? 6 : 0;
+}
+
+}  // namespace
+
+SetLoad ClassifySetLoad(int result, unsigned setAddress) {
+  if (result == 0) return SetLoad::kRestored;
+  if (result < 2) return SetLoad::kFailed;
+  const int refusal = HeaderRefusal(setAddress);
+  if (refusal < 0) return SetLoad::kFailed;
+  if (result == refusal) return SetLoad::kNoSet;
+  // With a sound header, 5 is the record read that failed before anything was written.
+  if (result == 5 && refusal == 0) return SetLoad::kFailed;
+  return SetLoad::kRestoreFailed;
 }
 
 }  // namespace picture

@@ -117,4 +117,19 @@ struct DeviceFunction {
 int SetDevice(DeviceFunction function, int value);
 int GetDevice(DeviceFunction function, int* value);
 
+// The parameter sets in the unit EEPROM, by the address of their record.
+constexpr unsigned kUserSetAddress = 0x4000;
+constexpr unsigned kDefaultSetAddress = 0x6000;
+
+// What a parameter set load (QEL_Load_Param, QEL_Load_Default_Param) did. Its results 2..7 are
+// both its own refusals and counts of register writes that failed in the restore; the stored
+// header, read again after the load, tells which.
+enum class SetLoad : uint8_t {
+  kRestored,
+  kNoSet,          // refused: no set, unknown version, damaged header, none for the head type
+  kFailed,         // nothing restored: no unit, a failed read, or a result that cannot be told
+  kRestoreFailed,  // the set was read, but some of its register writes failed
+};
+SetLoad ClassifySetLoad(int result, unsigned setAddress);
+
 }  // namespace picture

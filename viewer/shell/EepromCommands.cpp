@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "viewer/picture/Controls.h"
+#include "viewer/picture/DeviceFunctions.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/WaitCursor.h"
 
@@ -26,38 +27,44 @@ const EepromCommand kCommands[] = {
      0,
      {"Load Parameter[%s] : Complete.", kInfo, kFullRefresh},
      {"No Saved Parameter[%s] Found in EEPROM.", kInfo, kNone},
-     {"Load Parameter[%s] : Error!", kWarn, kNone}},
+     {"Load Parameter[%s] : Error!", kWarn, kNone},
+     picture::kUserSetAddress},
     {kCmdEepromSave,
      &QEL_Save_Param,
      0,
      {"Save Parameter[%s] : Complete.", kInfo, kNone},
      {"Save Parameter[%s] : Error!", kWarn, kNone},
-     {"Save Parameter[%s] : Error!", kWarn, kNone}},
+     {"Save Parameter[%s] : Error!", kWarn, kNone},
+     0},
     {kCmdEepromClear,
      &QEL_Clear_Param,
      1,
      {"Clear Parameter[40K&160K] : Complete.", kInfo, kNone},
      {"Clear Parameter[40K&160K] : Error!", kWarn, kNone},
-     {"Clear Parameter[40K&160K] : Error!", kWarn, kNone}},
+     {"Clear Parameter[40K&160K] : Error!", kWarn, kNone},
+     0},
     {kCmdEepromLoadDefault,
      &QEL_Load_Default_Param,
      0,
      {"Load Default Parameter[%s] : Complete.", kInfo, kUnitDefaults},
      {"No Default Parameter[%s] Found in EEPROM.\nUse Application Default Setting.", kInfo,
       kApplicationDefaults},
-     {"Load Default Parameter[%s] : Error!", kWarn, kNone}},
+     {"Load Default Parameter[%s] : Error!", kWarn, kNone},
+     picture::kDefaultSetAddress},
     {kCmdEepromSaveDefault,
      &QEL_Save_Default_Param,
      0,
      {"Save Parameter[%s] as Default : Complete.", kInfo, kNone},
      {"Save Parameter[%s] as Default : Error!", kWarn, kNone},
-     {"Save Parameter[%s] as Default : Error!", kWarn, kNone}},
+     {"Save Parameter[%s] as Default : Error!", kWarn, kNone},
+     0},
     {kCmdEepromClearDefault,
      &QEL_Clear_Default_Param,
      1,
      {"Clear Default Parameter[40K&160K] : Complete.", kInfo, kNone},
      {"Clear Default Parameter[40K&160K] : Error!", kWarn, kNone},
-     {"Clear Default Parameter[40K&160K] : Error!", kWarn, kNone}},
+     {"Clear Default Parameter[40K&160K] : Error!", kWarn, kNone},
+     0},
 };
 
 }  // namespace
@@ -69,9 +76,25 @@ const EepromCommand* FindEepromCommand(int id) {
   return nullptr;
 }
 
-const EepromOutcome& OutcomeOf(const EepromCommand& command, int result) {
-  if (result == 0) return command.done;
-  return result > 1 ? command.notFound : command.failed;
+EepromOutcome OutcomeOf(const EepromCommand& command, int result) {
+  if (command.setAddress == 0) {
+    if (result == 0) return command.done;
+    return result > 1 ? command.notFound : command.failed;
+  }
+  switch (picture::ClassifySetLoad(result, command.setAddress)) {
+    case picture::SetLoad::kRestored:
+      return command.done;
+    case picture::SetLoad::kNoSet:
+      return command.notFound;
+    case picture::SetLoad::kFailed:
+      return command.failed;
+    case picture::SetLoad::kRestoreFailed:
+      break;
+  }
+  // Part of the set reached the registers: an error, and the pages show what the unit holds.
+  EepromOutcome outcome = command.failed;
+  outcome.followUp = kFullRefresh;
+  return outcome;
 }
 
 EepromCommands::EepromCommands(RefreshHooks& refresh, std::function<picture::PageView*()> view,
@@ -81,12 +104,12 @@ EepromCommands::EepromCommands(RefreshHooks& refresh, std::function<picture::Pag
 bool EepromCommands::Run(int id, Operator& op, QWidget* owner) {
   const EepromCommand* command = FindEepromCommand(id);
   if (command == nullptr) return false;
-  int result = 0;
+  EepromOutcome outcome{};
   {
+    // Telling a load's results apart reads from the unit too.
     const WaitCursor wait;
-    result = command->call(command->argument);
+    outcome = OutcomeOf(*command, command->call(command->argument));
   }
-  const EepromOutcome& outcome = OutcomeOf(*command, result);
   const QString type = QString::fromLatin1(picture::HeadTypeText(cisType_.load()));
   op.Message(owner, QStringLiteral("Message"),
              QString::fromLatin1(outcome.text).replace(QLatin1String("%s"), type), outcome.icon);

@@ -38,13 +38,16 @@ struct EepromCommand {
   decltype(&QEL_Load_Param) call;  // the library's calling convention
   int argument;
   EepromOutcome done;      // result 0
-  EepromOutcome notFound;  // result above 1
-  EepromOutcome failed;    // 1 or negative
+  EepromOutcome notFound;  // result above 1; for a load, only a refusal of the stored set
+  EepromOutcome failed;    // 1 or negative; for a load, also a failed read or restore
+  unsigned setAddress;     // a load's stored set (picture::kUserSetAddress...), else 0
 };
 
 // The command of a menu id, or null for any other id.
 const EepromCommand* FindEepromCommand(int id);
-const EepromOutcome& OutcomeOf(const EepromCommand& command, int result);
+// The outcome of a result; a load's result is told apart by its stored set's header, which this
+// reads from the unit.
+EepromOutcome OutcomeOf(const EepromCommand& command, int result);
 
 // GUI thread. The full refresh after a load runs right here, on the GUI thread, rather than on
 // the monitor: the operator asked for it and waits under the wait cursor anyway, the page sees

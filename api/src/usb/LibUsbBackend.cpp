@@ -183,11 +183,18 @@ class LibUsbDevice final : public Device {
   bool ControlTransfer(const SetupPacket& setup, uint8_t* data) override {
     // A unit given up (gone, or a read that never let go) gets no more requests.
     if (!Attached() || (data == nullptr && setup.length != 0)) return false;
+    // An IN data stage lands in a buffer of its own and reaches the caller only when whole: a
+    // short answer must neither pass as the full one nor leave half of it behind.
+    const bool in = (setup.requestType & LIBUSB_ENDPOINT_IN) != 0;
+    std::unique_ptr<uint8_t[]> stage;
+    if (in && setup.length != 0) stage = std::make_unique<uint8_t[]>(setup.length);
     const int result =
         libusb_control_transfer(handle_, setup.requestType, setup.request, setup.value, setup.index,
-                                data, setup.length, kControlTimeoutMs);
+                                in ? stage.get() : data, setup.length, kControlTimeoutMs);
     if (result == LIBUSB_ERROR_NO_DEVICE) removed_.store(true, std::memory_order_relaxed);
-    return result >= 0;
+    if (result < 0 || (in && result != setup.length)) return false;
+    if (stage) std::memcpy(data, stage.get(), setup.length);
+    return true;
   }
 
   bool Attached() const override { return !removed_.load(std::memory_order_relaxed); }
@@ -229,6 +236,8 @@ class LibUsbDevice final : public Device {
       if (transfer.status == LIBUSB_TRANSFER_NO_DEVICE) {
         removed_.store(true, std::memory_order_relaxed);
       }
+      // A stalled endpoint stays halted, failing every later read, until the host clears it.
+      if (transfer.status == LIBUSB_TRANSFER_STALL) libusb_clear_halt(handle_, pipes_.bulkIn);
       return ReadState::Failed;
     }
     transferred = static_cast<uint32_t>(std::clamp(transfer.actual_length, 0, transfer.length));
