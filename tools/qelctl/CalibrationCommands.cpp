@@ -181,12 +181,14 @@ void Detect(const Context& context, const DefectArgs& args, int threshold) {
       calibration::DefectListText(args.type, calibration::EncodeDefectTable(result), &result));
 }
 
-// A list as detect and download print it (either line end): its entry lines give the table;
-// the heading, the dashes and empty lines are passed over.
 // A list holds at most 2,720 characters; a file far beyond that, or a line longer than any a list
 // has, is no list (and an endless input such as a device ends at once).
 constexpr size_t kMaxDefectFileBytes = 64 * 1024;
 constexpr size_t kMaxDefectLineChars = 256;
+
+// A list as detect and download print it (either line end): its entry lines give the table;
+// the heading, the dashes and empty lines are passed over. A directory, and a list without any
+// entry, are refused.
 
 calibration::DefectTable ReadDefectList(const std::string& path) {
   std::string text;

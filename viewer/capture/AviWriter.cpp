@@ -38,11 +38,14 @@ class StdioSink : public FileSink {
   bool Ok() const { return file_ != nullptr; }
 
   bool Write(const void* data, size_t length) override {
+    if (file_ == nullptr) return false;  // lost when a reopen after publishing failed
     errno = 0;
     return Checked(std::fwrite(data, 1, length, file_) == length);
   }
 
   bool Seek(uint64_t position) override {
+    if (file_ == nullptr) return false;
+    errno = 0;
 #if defined(_WIN32)
     return Checked(_fseeki64(file_, int64_t(position), SEEK_SET) == 0);
 #else
@@ -51,6 +54,8 @@ class StdioSink : public FileSink {
   }
 
   bool Truncate(uint64_t length) override {
+    if (file_ == nullptr) return false;
+    errno = 0;
     if (!Checked(std::fflush(file_) == 0)) return false;
 #if defined(_WIN32)
     return Checked(_chsize_s(_fileno(file_), int64_t(length)) == 0);
