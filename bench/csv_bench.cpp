@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "viewer/calibration/FileWrite.h"
 #include "viewer/calibration/FrameCsv.h"
+#include "viewer/files/Files.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ bool SnprintfCsv(const std::string& path, const uint8_t* frame, bool showBoundar
 
 bool FastCsv(const std::string& path, const uint8_t* frame, std::string& text) {
   calibration::FormatFrameCsv(frame, live::Geometry(kCisType), false, text);
-  return calibration::WriteWholeFile(path, text);
+  return static_cast<bool>(files::WriteWholeFile(path, text));
 }
 
 std::string ReadFile(const std::string& path) {

@@ -44,7 +44,7 @@ QEL_EXPORT int QEL_CALL QELSIM_SetFrameRate(int milliHz) {
 
 QEL_EXPORT int QEL_CALL QELSIM_SetStateFile(const char* path) {
   if (!path) return -1;
-  return sim::Unit::Instance().SetStateFile(path) ? 0 : -1;
+  return sim::Unit::Instance().SetStateFile(path);
 }
 
 }  // extern "C"

@@ -2,6 +2,7 @@
 #include "sim/SimUnit.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -871,16 +872,27 @@ namespace {
 constexpr char kStateMagic[16] = "QELSIM-STATE-1\n";
 constexpr size_t kRegisterBytes = 2 * kRegisterCount;
 
+std::string StateTempPath(const std::string& path) {
+  return path + ".tmp";
+}
+
 size_t StateFileSize() {
   return sizeof kStateMagic + 2 + Unit::kUnitEepromSize + 2 * Unit::kCisEepromSize + kRegisterBytes;
 }
 
 }  // namespace
 
-bool Unit::SetStateFile(const std::string& path) {
+int Unit::SetStateFile(const std::string& path) {
   std::lock_guard<std::mutex> files(stateFileMu_);
   std::vector<uint8_t> image;
   if (!path.empty()) {
+    // Every write goes through a file beside it: one that cannot be made now would lose every
+    // EEPROM write of the run without a word.
+    errno = 0;
+    std::FILE* probe = std::fopen(StateTempPath(path).c_str(), "wb");
+    if (probe == nullptr) return errno != 0 ? errno : EACCES;
+    std::fclose(probe);
+    std::remove(StateTempPath(path).c_str());
     if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
       image.resize(StateFileSize() + 1);
       const size_t got = std::fread(image.data(), 1, image.size(), f);
@@ -888,7 +900,7 @@ bool Unit::SetStateFile(const std::string& path) {
       // Anything but a whole state file is left untouched, so a wrong path loses no file.
       if (got != StateFileSize() || std::memcmp(image.data(), kStateMagic, sizeof kStateMagic) ||
           image[sizeof kStateMagic] > 2 || image[sizeof kStateMagic + 1] > 2) {
-        return false;
+        return -1;
       }
       image.resize(got);
     }
@@ -917,7 +929,7 @@ bool Unit::SetStateFile(const std::string& path) {
       stateDirty_ = !path.empty();  // a new file starts with the current contents
     }
   }
-  return true;
+  return 0;
 }
 
 void Unit::PersistState() {
@@ -952,7 +964,7 @@ void Unit::PersistIfDirty() {
   }
   // Written beside the file and renamed over it, so a process that dies mid-write leaves the
   // previous state whole.
-  const std::string temp = path + ".tmp";
+  const std::string temp = StateTempPath(path);
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) return;
   const bool written = std::fwrite(image.data(), 1, image.size(), f) == image.size();

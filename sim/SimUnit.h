@@ -125,7 +125,8 @@ class Unit {
   // when the file exists (a file that is not a state file is left alone and false returned),
   // written again after every EEPROM write and every change of a head EEPROM's state. An empty
   // path stops keeping state.
-  bool SetStateFile(const std::string& path);
+  // 0, -1 when the file is no state file, an errno value when it cannot be written.
+  int SetStateFile(const std::string& path);
   // Writes the state file now (registers change too often to write it after each): the
   // library's backend does when it is closed.
   void PersistState();

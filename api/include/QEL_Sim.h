@@ -23,7 +23,8 @@ QEL_EXPORT int QEL_CALL QELSIM_SetCisEeprom(int state);
 QEL_EXPORT int QEL_CALL QELSIM_SetFrameRate(int milliHz);
 /* Keeps the unit EEPROM and the EEPROMs of both heads in the file at path across processes:
    loaded now when it exists, written after every EEPROM write. Call before QEL_Init. -1 for a
-   null path or a file that exists but is not a state file (it is left untouched). */
+   null path or a file that exists but is not a state file (it is left untouched); an errno
+   value (above 0) when the file cannot be written there, as in a folder without write access. */
 QEL_EXPORT int QEL_CALL QELSIM_SetStateFile(const char* path);
 
 #ifdef __cplusplus

@@ -9,8 +9,8 @@
 #include "tests/calibration/CsvText.h"
 #include "tests/calibration/FileSizeLimit.h"
 #include "tests/calibration/RawFrame.h"
-#include "viewer/calibration/FileWrite.h"
 #include "viewer/calibration/FrameCsv.h"
+#include "viewer/files/Files.h"
 
 namespace calibration {
 namespace {
@@ -175,9 +175,9 @@ TEST_F(CsvRun, FullDiskIsAFailureNotACompletion) {
     const CsvExport::Step step = run.Next(frame.bytes.data(), Length(), 0, false, true);
     EXPECT_TRUE(step.failed);
     EXPECT_TRUE(step.finished);
-    EXPECT_FALSE(WriteWholeFile((dir / "small.txt").string(), std::string(100001, 'x')));
+    EXPECT_FALSE(files::WriteWholeFile((dir / "small.txt").string(), std::string(100001, 'x')));
   }
-  EXPECT_TRUE(WriteWholeFile((dir / "small.txt").string(), std::string(100001, 'x')));
+  EXPECT_TRUE(files::WriteWholeFile((dir / "small.txt").string(), std::string(100001, 'x')));
 }
 
 TEST_F(CsvRun, AStartDuringARunOnlyTakesTheNewPath) {

@@ -151,6 +151,7 @@ TEST_F(GammaFiles, LoadReadsFilesAsTheTextParserDoes) {
   }
   GammaTables tables{};
   EXPECT_FALSE(LoadGammaCsv((dir / "missing.csv").string(), tables));
+  EXPECT_FALSE(LoadGammaCsv("/dev/zero", tables));  // endless: refused, not read for ever
   EXPECT_FALSE(SaveGammaCsv((dir / "no" / "x.csv").string(), tables));
   caltest::FileSizeLimit full(1000);
   EXPECT_FALSE(SaveGammaCsv((dir / "full.csv").string(), tables));

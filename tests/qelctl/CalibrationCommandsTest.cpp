@@ -53,6 +53,7 @@ TEST(QelctlCalibration, RefusalsInOneLine) {
   std::string tooLong;
   for (int i = 1; i <= 33; ++i) tooLong += std::to_string(i) + " : (1,1)\n";
   const std::string longList = Write("long.txt", tooLong);
+  const std::string badGamma = Write("value.csv", "# curve\n1,2,3\n4,1024,5\n");
   const struct {
     std::vector<std::string> args;
     int exitCode;
@@ -61,7 +62,9 @@ TEST(QelctlCalibration, RefusalsInOneLine) {
       {{kSim, "csv"}, 2, "BASE is required"},
       {{kSim, "csv", "--frames", "0", kDir + "r.csv"}, 2, "--frames 0 is outside 1..100"},
       {{kSim, "csv", "--frames", "101", kDir + "r.csv"}, 2, "--frames 101 is outside 1..100"},
-      {{kSim, "csv", "/nonexistent/r.csv"}, 1, "/nonexistent/r_001.csv: CSV File Save Error!"},
+      {{kSim, "csv", "/nonexistent/r.csv"},
+       1,
+       "/nonexistent/r_001.csv: CSV File Save Error!: No such file or directory"},
       {{"csv", kDir + "r.csv"}, 1, "no camera unit connected"},
       {{kSim, "defects"}, 2, "a command is required"},
       {{kSim, "defects", "detect"}, 2, "--type is required"},
@@ -82,10 +85,19 @@ TEST(QelctlCalibration, RefusalsInOneLine) {
        "bad.txt line 3 is not a line of a defect pixel list"},
       {{kSim, "defects", "upload", "--type", "bright", farList}, 2, "coordinates above 510"},
       {{kSim, "defects", "upload", "--type", "bright", longList}, 2, "more than 32 entries"},
+      {{kSim, "defects", "upload", "--type", "dark", ::testing::TempDir()}, 2, "is a directory"},
+      {{kSim, "defects", "upload", "--type", "dark", "/dev/null"}, 2, "lists no defect pixel"},
+      {{kSim, "defects", "upload", "--type", "dark", "/dev/zero"}, 2, "larger than a defect"},
       {{kSim, "gamma"}, 2, "a command is required"},
       {{kSim, "gamma", "upload", kDir + "none.csv"}, 1, "Gamma upload load error"},
-      {{kSim, "gamma", "upload", badList}, 1, "Gamma upload load error"},
-      {{kSim, "gamma", "download", "/nonexistent/g.csv"}, 1, "Gamma download save error"},
+      {{kSim, "gamma", "upload", badList},
+       1,
+       "Gamma upload load error: " + badList + ": only 0 of"},
+      {{kSim, "gamma", "upload", badGamma}, 1, "line 3: value 1024 is outside 0..1023"},
+      {{kSim, "gamma", "upload", "/dev/zero"}, 1, "Gamma upload load error: /dev/zero: larger"},
+      {{kSim, "gamma", "download", "/nonexistent/g.csv"},
+       1,
+       "Gamma download save error: /nonexistent/g.csv: No such file or directory"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Joined(c.args));

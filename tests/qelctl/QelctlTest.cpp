@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "tests/calibration/FileSizeLimit.h"
 #include "tests/qelctl/QelctlRun.h"
 
 namespace {
@@ -68,7 +70,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{
             {kSim, "set", "ExposureTime", "1", "2", "3"}, 2, "too many arguments for ExposureTime"},
         Refusal{{kSim, "set", "CIS_Type", "1"}, 2, "CIS_Type is read-only"},
-        Refusal{{kSim, "set", "FPGA_Ver"}, 2, "FPGA_Ver is read-only"}));
+        Refusal{{kSim, "set", "FPGA_Ver"}, 2, "FPGA_Ver is read-only"},
+        Refusal{{"--simulate-state", "/nonexistent/state.bin", "info"},
+                2,
+                "cannot write /nonexistent/state.bin: No such file or directory"}));
 
 // Numbers are decimal or 0x hex; every other spelling is refused, never guessed at.
 INSTANTIATE_TEST_SUITE_P(
@@ -82,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{kSim, "set", "ExposureTime", "0x1g"}, 2, "not a number"},
         Refusal{{kSim, "set", "ExposureTime", " 5"}, 2, "not a number"},
         Refusal{{kSim, "set", "ExposureTime", "99999999999999999999"}, 2, "not a number"},
+        Refusal{{kSim, "eeprom", "read", "0x100000000000000001", "0", "1"}, 2, "not a number"},
         Refusal{{kSim, "eeprom", "read", "0", "0b11", "1"}, 2, "ADDR '0b11' is not a number"}));
 
 // Values outside what the page control sends for the attached head are refused, not cut to the
@@ -125,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Refusal{{kSim, "eeprom", "read", "16", "0", "1"}, 2, "SEL 16 is neither 0"},
         Refusal{{kSim, "eeprom", "write", "17", "0", "1"}, 2, "SEL 17 is neither 0"},
+        Refusal{{kSim, "eeprom", "write", "4294967297", "0", "1"}, 2, "SEL 4294967297 is neither"},
         Refusal{{kSim, "eeprom", "read", "-1", "0", "1"}, 2, "SEL -1 is neither 0"},
         Refusal{{kSim, "eeprom", "read", "1", "0x100000", "16"},
                 2,
@@ -325,6 +332,38 @@ TEST(QelctlState, ForeignFileRefused) {
   ExpectOneErrorLine(run, "is not a state file of the simulated unit");
   EXPECT_EQ(Slurp(path), "not a state file\n");
   std::remove(path.c_str());
+}
+
+// Every file qelctl writes, on a disk without room for it: the file it would replace stays as it
+// was, no temporary file is left beside it, and the error names the reason.
+TEST(QelctlFiles, AFullDiskKeepsThePreviousFile) {
+  const std::string dir = ::testing::TempDir() + "qelctl_full_" + std::to_string(getpid()) + "/";
+  std::filesystem::create_directories(dir);
+  const std::vector<std::vector<std::string>> writers = {{"still"},
+                                                         {"settings", "save"},
+                                                         {"dump", "fpga"},
+                                                         {"dump", "eeprom"},
+                                                         {"gamma", "download"},
+                                                         {"csv"},
+                                                         {"record", "--seconds", "1"}};
+  for (std::vector<std::string> args : writers) {
+    SCOPED_TRACE(Joined(args));
+    args.insert(args.begin(), kSim);
+    args.push_back(dir + "f.x");
+    const std::string target = args[1] == "csv" ? dir + "f.x_001.csv" : dir + "f.x";
+    std::ofstream(target) << "previous\n";
+    Outcome run;
+    {
+      const caltest::FileSizeLimit disk(500);
+      run = Qelctl(args);
+    }
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("File too large"));
+    EXPECT_EQ(Slurp(target), "previous\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    std::filesystem::remove(target);
+  }
+  std::filesystem::remove_all(dir);
 }
 
 nlohmann::json JsonOf(const std::vector<std::string>& args) {

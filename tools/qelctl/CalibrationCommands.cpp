@@ -2,12 +2,13 @@
 // detection and the unit's defect pixel tables, and the unit's gamma tables, with the page's
 // files, list texts and result texts.
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "viewer/calibration/DefectPixels.h"
 #include "viewer/calibration/FrameCsv.h"
 #include "viewer/calibration/GammaTable.h"
+#include "viewer/files/Files.h"
 #include "viewer/live/Render.h"
 
 namespace qelctl {
@@ -110,7 +112,8 @@ void SaveCsv(const Context& context, int frames, bool boundary, const std::strin
     const calibration::CsvExport::Step step =
         run.Next(frame.data(), length, cisType, boundary, true);
     if (step.failed) {
-      DeviceError(Format("%s: %s", run.CurrentPath().c_str(), calibration::kCsvErrorText));
+      DeviceError(Format("%s: %s", run.CurrentPath().c_str(), calibration::kCsvErrorText) +
+                  Because(step.error));
     }
     ++written;
     std::printf("%s\n", run.CurrentPath().c_str());
@@ -178,18 +181,37 @@ void Detect(const Context& context, const DefectArgs& args, int threshold) {
       calibration::DefectListText(args.type, calibration::EncodeDefectTable(result), &result));
 }
 
+// A list holds at most 2,720 characters; a file far beyond that, or a line longer than any a list
+// has, is no list (and an endless input such as a device ends at once).
+constexpr size_t kMaxDefectFileBytes = 64 * 1024;
+constexpr size_t kMaxDefectLineChars = 256;
+
 // A list as detect and download print it (either line end): its entry lines give the table;
-// the heading, the dashes and empty lines are passed over.
+// the heading, the dashes and empty lines are passed over. A directory, and a list without any
+// entry, are refused.
+
 calibration::DefectTable ReadDefectList(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) DeviceError(Format("cannot read %s", path.c_str()));
+  std::string text;
+  if (const files::Result read = files::ReadWholeFile(path, kMaxDefectFileBytes, text); !read) {
+    if (read.error == EFBIG) {
+      UsageError(Format("%s is larger than a defect pixel list can be (%zu bytes)", path.c_str(),
+                        kMaxDefectFileBytes));
+    }
+    if (read.error == EISDIR) UsageError(path + " is a directory, not a defect pixel list");
+    DeviceError("cannot read " + path + Because(read.error));
+  }
   static const std::regex entry(R"((\d+) : \((\d+),(\d+)\)( Val = \d+)?)");
   static const std::regex other(R"(((Dark|Bright) \(\d+\))|-+|)");
   calibration::DefectResult result;
+  std::istringstream file(text);
   std::string line;
   int number = 0;
   while (std::getline(file, line)) {
     ++number;
+    if (line.size() > kMaxDefectLineChars) {
+      UsageError(Format("%s line %d is longer than any line of a defect pixel list", path.c_str(),
+                        number));
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::smatch m;
     if (std::regex_match(line, m, entry)) {
@@ -211,6 +233,10 @@ calibration::DefectTable ReadDefectList(const std::string& path) {
     } else if (!std::regex_match(line, other)) {
       UsageError(Format("%s line %d is not a line of a defect pixel list", path.c_str(), number));
     }
+  }
+  // Emptying a table is the clear command's, never the upload of an empty file by mistake.
+  if (result.count == 0) {
+    UsageError(path + " lists no defect pixel (use defects clear to empty a table)");
   }
   return calibration::EncodeDefectTable(result);
 }
@@ -296,7 +322,7 @@ void AddGammaCommands(CLI::App& app, Context& context) {
   struct FileCommand {
     const char* name;
     const char* description;
-    std::string (*run)(const std::string& path);
+    std::string (*run)(const std::string& path, std::string* reason);
     const char* success;
   };
   static const FileCommand kFileCommands[] = {
@@ -311,7 +337,9 @@ void AddGammaCommands(CLI::App& app, Context& context) {
     sub->callback([&context, &command, file] {
       context.action = [&context, &command, file] {
         RequireConnection(context);
-        Outcome(command.run(*file), command.success);
+        std::string reason;
+        const std::string message = command.run(*file, &reason);
+        Outcome(reason.empty() ? message : message + ": " + *file + ": " + reason, command.success);
       };
     });
   }

@@ -71,8 +71,10 @@ void Still(const Context& context, const std::string& path, bool boundary) {
   RequireConnection(context);
   FrameSource source;
   if (!source.Next(Clock::now() + kFrameTimeout)) DeviceError("no frame from the unit");
-  if (!capture::SaveStill(source.Frame(), source.HeadType(), source.Raw(), boundary, path)) {
-    DeviceError("cannot write " + path);
+  if (const files::Result saved =
+          capture::SaveStill(source.Frame(), source.HeadType(), source.Raw(), boundary, path);
+      !saved) {
+    DeviceError("cannot write " + path + Because(saved.error));
   }
   const int side = live::CaptureSide(source.HeadType(), boundary);
   std::printf("%s: %dx%d %s still of the %s head\n", path.c_str(), side, side,
@@ -86,10 +88,10 @@ void Record(const Context& context, const std::string& path, int seconds, bool b
   std::vector<uint8_t> bitmap(live::CaptureBytes(source.HeadType(), boundary));
   capture::VideoFile file;
   if (file.Open(path, side, NowMs()) != capture::AviWriter::kOk) {
-    DeviceError("cannot create " + path);
+    DeviceError("cannot create " + path + Because(file.Error()));
   }
   const Clock::time_point end = Clock::now() + std::chrono::seconds(seconds);
-  const char* stopped = nullptr;
+  std::string stopped;
   while (Clock::now() < end) {
     if (!source.Next(std::min(end, Clock::now() + kFrameTimeout))) {
       if (Clock::now() < end) stopped = "no frame from the unit";
@@ -107,24 +109,25 @@ void Record(const Context& context, const std::string& path, int seconds, bool b
       break;
     }
     if (added != capture::AviWriter::kOk) {
-      stopped = "write error";
+      stopped = "write error" + Because(file.Error());
       break;
     }
   }
   const bool closed = file.Close() == capture::AviWriter::kOk;
-  if (!closed) DeviceError("cannot write " + path + " completely");
+  if (!closed) DeviceError("cannot write " + path + " completely" + Because(file.Error()));
   const uint32_t rate =
       file.WrittenRate().value_or(capture::kNominalRate * capture::kMeasuredScale);
   std::printf("%s: %d frames of %dx%d at %u.%02u frames/s\n", path.c_str(), file.Frames(), side,
               side, rate / 100, rate % 100);
-  if (stopped != nullptr) DeviceError(Format("recording stopped early: %s", stopped));
+  if (!stopped.empty()) DeviceError("recording stopped early: " + stopped);
 }
 
 void SaveSettings(const Context& context, const std::string& path) {
   RequireConnection(context);
-  if (capture::SaveSettingsFile(path) != 0) {
-    DeviceError("settings save: " + path +
-                " was not written completely, or a parameter read failed");
+  files::Result written;
+  if (capture::SaveSettingsFile(path, &written) != 0) {
+    if (!written) DeviceError("settings save: cannot write " + path + Because(written.error));
+    DeviceError("settings save: a parameter read failed; " + path + " holds what was read");
   }
   std::printf("saved %zu parameters of the %s head to %s\n", capture::SettingLines().size(),
               picture::HeadTypeText(CisType()), path.c_str());

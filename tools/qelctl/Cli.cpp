@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "QEL_API.h"
+#include "viewer/files/Files.h"
 
 namespace qelctl {
 namespace {
@@ -59,6 +60,10 @@ void DeviceError(const std::string& message) {
   throw Failure(kExitDevice, message);
 }
 
+std::string Because(int error) {
+  return error == 0 ? std::string() : ": " + files::Result{error}.Reason();
+}
+
 void Check(const char* function, int result) {
   if (result == 0) return;
   DeviceError(Format("%s: %s (result %d)", function, ResultText(function, result).c_str(), result));
@@ -85,8 +90,12 @@ std::optional<long long> ParseNumber(std::string_view text) {
     } else {
       return std::nullopt;
     }
+    // Far beyond anything a command takes; checked before the step so that nothing wraps.
+    constexpr unsigned long long kLimit = 1ull << 62;
+    if (value > (kLimit - static_cast<unsigned>(digit)) / static_cast<unsigned>(base)) {
+      return std::nullopt;
+    }
     value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
-    if (value > (1ull << 62)) return std::nullopt;  // far beyond anything a command takes
   }
   const long long signedValue = static_cast<long long>(value);
   return negative ? -signedValue : signedValue;

@@ -35,6 +35,8 @@ class Failure : public std::runtime_error {
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 [[noreturn]] void UsageError(const std::string& message);
 [[noreturn]] void DeviceError(const std::string& message);
+// ": <the system's text for errno value `error`>", or nothing for 0.
+std::string Because(int error);
 
 // A library result other than 0 becomes a device failure naming the function and what the code
 // means for it.

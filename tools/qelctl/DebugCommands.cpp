@@ -25,12 +25,12 @@ void Result(bool ok, const std::string& text, const std::string& what) {
 void Dump(const Context& context, bool eeprom, int selector, const std::string& path) {
   RequireConnection(context);
   std::string text;
-  const bool written = picture::WriteDumpFile(path, [&] {
+  const files::Result written = picture::WriteDumpFile(path, [&] {
     text = eeprom ? picture::EepromDumpText(selector != 0, picture::UnitEepromReader(selector))
                   : picture::FpgaDumpText(picture::UnitRegisterReader());
     return text;
   });
-  if (!written) DeviceError(Format("cannot write %s", path.c_str()));
+  if (!written) DeviceError("cannot write " + path + Because(written.error));
   size_t lines = 0;
   size_t failed = 0;
   for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {

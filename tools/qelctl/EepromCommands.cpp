@@ -40,7 +40,8 @@ struct EepromArgs {
 };
 
 Span CheckedSpan(const EepromArgs& args, unsigned length) {
-  const int selector = static_cast<int>(Number(args.selector, "SEL"));
+  // Checked before any narrowing: 4294967297 is no 1.
+  const long long selector = Number(args.selector, "SEL");
   if (selector != 0 && selector != 1) {
     UsageError(
         Format("SEL %s is neither 0 (unit EEPROM) nor 1 (head EEPROM)", args.selector.c_str()));
@@ -55,7 +56,7 @@ Span CheckedSpan(const EepromArgs& args, unsigned length) {
     UsageError(Format("%u bytes at 0x%llX run past the end of the %s (0x%X)", length, address,
                       e.name, e.size - 1));
   }
-  return {selector, static_cast<unsigned>(address), length};
+  return {static_cast<int>(selector), static_cast<unsigned>(address), length};
 }
 
 // The state the device status reports for the EEPROM; a head EEPROM that is not there is a

@@ -147,7 +147,9 @@ int main(int argc, char** argv) {
   } else {
     QELSIM_Enable(1);
     QELSIM_SetHead(Lower(simulate) == "160k" ? 1 : 0);
-    if (stateOption->count() > 0 && QELSIM_SetStateFile(stateFile.c_str()) != 0) {
+    const int state = stateOption->count() > 0 ? QELSIM_SetStateFile(stateFile.c_str()) : 0;
+    if (state > 0) return Fail(kExitUsage, "cannot write " + stateFile + Because(state));
+    if (state != 0) {
       return Fail(kExitUsage, stateFile + " is not a state file of the simulated unit");
     }
   }

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "viewer/calibration/CalibrationControls.h"
-#include "viewer/calibration/FileWrite.h"
+#include "viewer/files/Files.h"
 
 namespace calibration {
 namespace {
@@ -97,6 +97,7 @@ CsvExport::Step CsvExport::Next(const uint8_t* frame, uint32_t length, int cisTy
     first = remaining_ == frames_;
   }
   step.failed = WriteFrameCsv(frame, length, cisType, showBoundaryPixels, rawView, first) < 0;
+  step.error = step.failed ? lastError_ : 0;
   step.progress = 101 - remaining;
   std::lock_guard<std::mutex> lock(mutex_);
   remaining_ = remaining - 1;
@@ -107,6 +108,7 @@ CsvExport::Step CsvExport::Next(const uint8_t* frame, uint32_t length, int cisTy
 
 int CsvExport::WriteFrameCsv(const uint8_t* frame, uint32_t length, int cisType,
                              bool showBoundaryPixels, bool rawView, bool first) {
+  lastError_ = 0;
   if (!rawView || frame == nullptr || length < live::FrameBytes(cisType)) return -1;
   if (first) counter_ = 1;
   std::string path;
@@ -117,7 +119,8 @@ int CsvExport::WriteFrameCsv(const uint8_t* frame, uint32_t length, int cisType,
   }
   ++counter_;
   FormatFrameCsv(frame, live::Geometry(cisType), showBoundaryPixels, text_);
-  return WriteWholeFile(path, text_) ? 0 : -1;
+  lastError_ = files::WriteWholeFile(path, text_).error;
+  return lastError_ == 0 ? 0 : -1;
 }
 
 std::string CsvExport::CurrentPath() const {

@@ -38,6 +38,7 @@ class CsvExport {
     int progress = 0;       // the progress label's number, 101 - R before the step
     bool finished = false;  // the run ended with this frame
     bool failed = false;    // ... because a file could not be written
+    int error = 0;          // why, as an errno value, when the file system refused it
   };
 
   // GUI thread: the operator chose `basePath`. Starts a run of `frames` files (held to the
@@ -67,6 +68,7 @@ class CsvExport {
   std::atomic<bool> active_{false};
   // Display thread only.
   int counter_ = 1;
+  int lastError_ = 0;
   std::string text_;
 };
 

@@ -1,11 +1,12 @@
 // Gamma CSV files and gamma table transfers.
 #include "viewer/calibration/GammaTable.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
 #include "QEL_API.h"
-#include "viewer/calibration/FileWrite.h"
+#include "viewer/files/Files.h"
 
 namespace calibration {
 namespace {
@@ -37,6 +38,7 @@ class GammaCsvReader {
   // One line without its end; `ended` when a line end followed it. False once no more lines
   // are wanted.
   bool Line(std::string_view line, bool ended) {
+    ++number_;
     if (!line.empty() && line.back() == '\r' && ended) line.remove_suffix(1);
     // A line's length counts its line end, as a line read with its end does: "1,2,3" and its
     // line end make a data line, and a written file with lines "0,0,0" loads again. Text
@@ -57,7 +59,7 @@ class GammaCsvReader {
     }
     for (int k = 0; k < kGammaTableCount; ++k) {
       if (values[k] < 0 || values[k] > kGammaMaxValue) {
-        failed_ = true;
+        Refuse("line %d: value %lld is outside 0..%d", number_, values[k], kGammaMaxValue);
         return false;
       }
       const int entry = int(values[k]) * 4;
@@ -71,12 +73,28 @@ class GammaCsvReader {
     return true;
   }
 
-  bool Complete() const { return !failed_ && accepted_ == kGammaCsvLines; }
+  bool Complete(std::string* reason) const {
+    if (reason != nullptr) {
+      *reason = !reason_.empty()              ? reason_
+                : accepted_ == kGammaCsvLines ? std::string()
+                                              : "only " + std::to_string(accepted_) + " of " +
+                                                    std::to_string(kGammaCsvLines) + " data lines";
+    }
+    return reason_.empty() && accepted_ == kGammaCsvLines;
+  }
 
  private:
+  template <typename... Args>
+  void Refuse(const char* format, Args... args) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, args...);
+    reason_ = text;
+  }
+
   GammaTables& tables_;
   int accepted_ = 0;
-  bool failed_ = false;
+  int number_ = 0;
+  std::string reason_;  // why the text is no table, once known
 };
 
 void PutEntry(uint8_t* table, int index, int value) {
@@ -89,10 +107,6 @@ int Entry(const GammaTables& tables, int table, int index) {
   return p[0] << 8 | p[1];
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 std::string TableMessage(const char* what, int table) {
   char text[48];
   std::snprintf(text, sizeof text, "Gamma(%d) %s error", table, what);
@@ -101,7 +115,7 @@ std::string TableMessage(const char* what, int table) {
 
 }  // namespace
 
-bool ParseGammaCsv(std::string_view text, GammaTables& tables) {
+bool ParseGammaCsv(std::string_view text, GammaTables& tables, std::string* reason) {
   GammaCsvReader reader(tables);
   while (!text.empty()) {
     const size_t end = text.find('\n');
@@ -109,32 +123,19 @@ bool ParseGammaCsv(std::string_view text, GammaTables& tables) {
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
   }
-  return reader.Complete();
+  return reader.Complete(reason);
 }
 
-bool LoadGammaCsv(const std::string& path, GammaTables& tables) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return false;
-  GammaCsvReader reader(tables);
-  // Only the characters of a line the reader looks at are kept; the rest of a long line is
-  // skipped, however long it is.
-  std::string line;
-  char chunk[65536];
-  bool wanted = true;
-  size_t got = 0;
-  while (wanted && (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
-    for (size_t i = 0; i < got && wanted; ++i) {
-      if (chunk[i] == '\n') {
-        wanted = reader.Line(line, true);
-        line.clear();
-      } else if (line.size() <= kGammaLineChars + 1) {
-        line += chunk[i];
-      }
+bool LoadGammaCsv(const std::string& path, GammaTables& tables, std::string* reason) {
+  std::string text;
+  if (const files::Result read = files::ReadWholeFile(path, kGammaMaxFileBytes, text); !read) {
+    if (reason != nullptr) {
+      *reason = read.error == EFBIG ? "larger than " + std::to_string(kGammaMaxFileBytes) + " bytes"
+                                    : read.Reason();
     }
+    return false;
   }
-  if (std::ferror(file.get())) return false;
-  if (wanted && !line.empty()) reader.Line(line, false);
-  return reader.Complete();
+  return ParseGammaCsv(text, tables, reason);
 }
 
 std::string GammaCsvText(const GammaTables& tables) {
@@ -149,17 +150,17 @@ std::string GammaCsvText(const GammaTables& tables) {
   return text;
 }
 
-bool SaveGammaCsv(const std::string& path, const GammaTables& tables) {
-  return WriteWholeFile(path, GammaCsvText(tables));
+files::Result SaveGammaCsv(const std::string& path, const GammaTables& tables) {
+  return files::WriteWholeFile(path, GammaCsvText(tables));
 }
 
 void FillIdentityGammaTable(uint8_t* table) {
   for (int i = 0; i < kGammaEntries; ++i) PutEntry(table, i, i);
 }
 
-std::string UploadGammaCsv(const std::string& path) {
+std::string UploadGammaCsv(const std::string& path, std::string* reason) {
   auto tables = std::make_unique<GammaTables>();
-  if (!LoadGammaCsv(path, *tables)) return "Gamma upload load error";
+  if (!LoadGammaCsv(path, *tables, reason)) return "Gamma upload load error";
   for (int k = 0; k < kGammaTableCount; ++k) {
     if (QEL_Set_Gamma_Table(k, tables->data() + kGammaTableBytes * size_t(k)) != 0) {
       return TableMessage("upload", k);
@@ -168,14 +169,16 @@ std::string UploadGammaCsv(const std::string& path) {
   return "Gamma upload complete";
 }
 
-std::string DownloadGammaCsv(const std::string& path) {
+std::string DownloadGammaCsv(const std::string& path, std::string* reason) {
   auto tables = std::make_unique<GammaTables>();
   for (int k = 0; k < kGammaTableCount; ++k) {
     if (QEL_Get_Gamma_Table(k, tables->data() + kGammaTableBytes * size_t(k)) != 0) {
       return TableMessage("download", k);
     }
   }
-  return SaveGammaCsv(path, *tables) ? "Gamma download complete" : "Gamma download save error";
+  const files::Result saved = SaveGammaCsv(path, *tables);
+  if (reason != nullptr) *reason = saved.Reason();
+  return saved ? "Gamma download complete" : "Gamma download save error";
 }
 
 std::string SaveGammaTablesToUnitEeprom() {

@@ -2,9 +2,11 @@
 #include "viewer/capture/AviWriter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "viewer/capture/ByteWriter.h"
+#include "viewer/files/Files.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -30,50 +32,78 @@ struct Field {
 
 class StdioSink : public FileSink {
  public:
-  explicit StdioSink(std::FILE* file) : file_(file) {
-    std::setvbuf(file_, nullptr, _IOFBF, kFileBuffer);
+  explicit StdioSink(const std::string& path) : out_(path), file_(out_.Stream()) {
+    if (file_ != nullptr) std::setvbuf(file_, nullptr, _IOFBF, kFileBuffer);
   }
-  ~StdioSink() override {
-    if (file_ != nullptr) std::fclose(file_);
-  }
+  bool Ok() const { return file_ != nullptr; }
 
   bool Write(const void* data, size_t length) override {
-    return std::fwrite(data, 1, length, file_) == length;
+    if (file_ == nullptr) return false;  // lost when a reopen after publishing failed
+    errno = 0;
+    return Checked(std::fwrite(data, 1, length, file_) == length);
   }
 
   bool Seek(uint64_t position) override {
+    if (file_ == nullptr) return false;
+    errno = 0;
 #if defined(_WIN32)
-    return _fseeki64(file_, int64_t(position), SEEK_SET) == 0;
+    return Checked(_fseeki64(file_, int64_t(position), SEEK_SET) == 0);
 #else
-    return fseeko(file_, off_t(position), SEEK_SET) == 0;
+    return Checked(fseeko(file_, off_t(position), SEEK_SET) == 0);
 #endif
   }
 
   bool Truncate(uint64_t length) override {
-    if (std::fflush(file_) != 0) return false;
+    if (file_ == nullptr) return false;
+    errno = 0;
+    if (!Checked(std::fflush(file_) == 0)) return false;
 #if defined(_WIN32)
-    return _chsize_s(_fileno(file_), int64_t(length)) == 0;
+    return Checked(_chsize_s(_fileno(file_), int64_t(length)) == 0);
 #else
-    return ftruncate(fileno(file_), off_t(length)) == 0;
+    return Checked(ftruncate(fileno(file_), off_t(length)) == 0);
 #endif
   }
 
+  bool Publish() override {
+    const files::Result published = out_.Publish();
+    file_ = out_.Stream();  // reopened where the platform cannot rename an open file
+    if (!published && error_ == 0) error_ = published.error;
+    published_ = static_cast<bool>(published);
+    return published_;
+  }
+
   bool Close() override {
-    const bool ok = std::fclose(file_) == 0;
+    // A failed step before publishing keeps the earlier file; after it the file stays in place.
+    if (error_ != 0 && !published_) out_.Fail(error_);
+    const files::Result closed = out_.Commit();
     file_ = nullptr;
-    return ok;
+    if (!closed && error_ == 0) error_ = closed.error;
+    return static_cast<bool>(closed);
+  }
+
+  int Error() const override {
+    return error_ != 0 ? error_ : out_.Status().error;
   }
 
  private:
+  bool Checked(bool ok) {
+    if (!ok && error_ == 0) error_ = errno != 0 ? errno : EIO;
+    return ok;
+  }
+
+  files::ReplacingFile out_;
   std::FILE* file_;
+  int error_ = 0;
+  bool published_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<FileSink> OpenFileSink(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return nullptr;
-  return std::make_unique<StdioSink>(file);
+std::unique_ptr<FileSink> OpenFileSink(const std::string& path, int* error) {
+  auto sink = std::make_unique<StdioSink>(path);
+  if (error != nullptr) *error = sink->Error();
+  if (!sink->Ok()) return nullptr;
+  return sink;
 }
 
 AviWriter::~AviWriter() {
@@ -81,9 +111,11 @@ AviWriter::~AviWriter() {
 }
 
 int AviWriter::Open(const std::string& path, SegmentLimits limits) {
-  std::unique_ptr<FileSink> sink = OpenFileSink(path);
+  int error = 0;
+  std::unique_ptr<FileSink> sink = OpenFileSink(path, &error);
   if (!sink) {
     Close();
+    error_ = error;
     return kNotOpen;
   }
   return Open(std::move(sink), limits);
@@ -107,8 +139,10 @@ int AviWriter::Open(std::unique_ptr<FileSink> sink, SegmentLimits limits) {
   position_ = end_ = reached_ = 0;
   failed_ = false;
   positionLost_ = false;
+  error_ = 0;
   if (!WriteHeader()) {
     sink_->Close();
+    error_ = sink_->Error();
     sink_.reset();
     chunkSizes_ = {};
     return kWriteFailed;
@@ -243,6 +277,10 @@ int AviWriter::AddFrame(uint32_t length, const void* data) {
     SeekEnd();
     return kWriteFailed;
   }
+  if (totalFrames_ == 0 && !sink_->Publish()) {
+    failed_ = true;
+    return kWriteFailed;
+  }
   chunkSizes_[size_t(segmentFrames_)] = uint32_t(padded);
   maxChunkSize_ = std::max(maxChunkSize_, uint32_t(padded));
   ++segmentFrames_;
@@ -305,6 +343,7 @@ int AviWriter::Close() {
   SeekEnd();
   if (reached_ > end_ && !sink_->Truncate(end_)) failed_ = true;
   if (!sink_->Close()) failed_ = true;
+  if (failed_) error_ = sink_->Error();
   sink_.reset();
   chunkSizes_ = {};
   return failed_ ? kWriteFailed : kOk;

@@ -23,10 +23,17 @@ class FileSink {
   virtual bool Truncate(uint64_t length) = 0;
   // Flushes and closes; false when buffered data could not be written.
   virtual bool Close() = 0;
+  // Called once the first frame is written: from then on the recording stands at its path.
+  virtual bool Publish() { return true; }
+  // Why the last step failed (an errno value), 0 when not known.
+  virtual int Error() const { return 0; }
 };
 
-// A buffered file opened for binary writing ("wb"); null when it cannot be created.
-std::unique_ptr<FileSink> OpenFileSink(const std::string& path);
+// A buffered file for binary writing that leaves a file already at `path` alone until Publish
+// (so a recording that never gets a frame destroys nothing), and from then on writes in place
+// (so a recording cut short stays readable up to its last frame). Null when it cannot be
+// created; `error` then receives why.
+std::unique_ptr<FileSink> OpenFileSink(const std::string& path, int* error = nullptr);
 
 // Fixed layout of the header (absolute offsets in the file).
 namespace avi {
@@ -80,20 +87,24 @@ class AviWriter {
   AviWriter& operator=(const AviWriter&) = delete;
 
   // Creates path and writes the header up to the movi list type. -1 when the file cannot be
-  // created, 1 when the header cannot be written (no file is open then).
+  // created, 1 when the header cannot be written (no file is open then). A file already at path
+  // is replaced only once the first frame is written (or by a complete recording without any).
   int Open(const std::string& path, SegmentLimits limits = {});
   int Open(std::unique_ptr<FileSink> sink, SegmentLimits limits = {});
 
   int SetFrameSize(uint32_t width, uint32_t height);
   // Frames per second as rate / scale.
   int SetFrameRate(uint32_t rate, uint32_t scale);
-  // Appends one frame chunk. After a failed write the file ends where it ended before.
+  // Appends one frame chunk. After a failed write the file ends where it ended before. The
+  // first frame puts the file in its path's place.
   int AddFrame(uint32_t length, const void* data);
   // Finishes the open segment and the summary fields and closes the file; 1 when any write of
   // the file failed, so the file is not complete.
   int Close();
 
   bool IsOpen() const { return sink_ != nullptr; }
+  // Why the file could not be created or written (an errno value), 0 when not known.
+  int Error() const { return sink_ ? sink_->Error() : error_; }
   int TotalFrames() const { return totalFrames_; }
 
  private:
@@ -123,6 +134,7 @@ class AviWriter {
   uint64_t reached_ = 0;       // furthest position any write may have touched
   bool failed_ = false;        // a write, seek or patch failed: the file is not complete
   bool positionLost_ = false;  // a seek failed: the stream may stand anywhere
+  int error_ = 0;
 };
 
 }  // namespace capture

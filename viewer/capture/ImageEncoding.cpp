@@ -3,6 +3,7 @@
 
 #include <turbojpeg.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "viewer/capture/ByteWriter.h"
@@ -52,19 +53,16 @@ std::vector<uint8_t> BmpHeader(int width, int height) {
   return {h.Data(), h.Data() + h.Size()};
 }
 
-bool WriteBmp24(const std::string& path, const uint8_t* bitmap, int side) {
-  if (bitmap == nullptr || side <= 0) return false;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
+files::Result WriteBmp24(const std::string& path, const uint8_t* bitmap, int side) {
+  if (bitmap == nullptr || side <= 0) return {EINVAL};
   const std::vector<uint8_t> header = BmpHeader(side, side);
   const size_t pixels = size_t(live::CaptureRowBytes(side)) * size_t(side);
-  const bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
-                  std::fwrite(bitmap, 1, pixels, file) == pixels;
-  return std::fclose(file) == 0 && ok;
+  return files::WriteWholeFile(path, {{reinterpret_cast<const char*>(header.data()), header.size()},
+                                      {reinterpret_cast<const char*>(bitmap), pixels}});
 }
 
-bool SaveStill(const uint8_t* frame, int cisType, bool rawView, bool showBoundaryPixels,
-               const std::string& path) {
+files::Result SaveStill(const uint8_t* frame, int cisType, bool rawView, bool showBoundaryPixels,
+                        const std::string& path) {
   const int side = live::CaptureSide(cisType, showBoundaryPixels);
   // Zero-filled, so the row padding is zero in the file.
   std::vector<uint8_t> bitmap(live::CaptureBytes(cisType, showBoundaryPixels));

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "viewer/files/Files.h"
+
 namespace capture {
 
 constexpr int kJpegQuality = 80;
@@ -25,14 +27,14 @@ std::string MakeCaptureFileName(int cisType, int side);
 // 40-byte info header (1 plane, 24 bits, no compression).
 std::vector<uint8_t> BmpHeader(int width, int height);
 
-// Writes a side x side capture bitmap as a BMP file; false when the file could not be written
-// completely.
-bool WriteBmp24(const std::string& path, const uint8_t* bitmap, int side);
+// Writes a side x side capture bitmap as a BMP file that replaces an earlier one only once
+// complete; the result says why it could not be written.
+files::Result WriteBmp24(const std::string& path, const uint8_t* bitmap, int side);
 
 // Converts a checked frame the way the live view does (monochrome for raw data, the boundary
-// ring only when shown) and saves it as a BMP; false when the file could not be written.
-bool SaveStill(const uint8_t* frame, int cisType, bool rawView, bool showBoundaryPixels,
-               const std::string& path);
+// ring only when shown) and saves it as WriteBmp24 does.
+files::Result SaveStill(const uint8_t* frame, int cisType, bool rawView, bool showBoundaryPixels,
+                        const std::string& path);
 
 // JPEG at quality 80 into a buffer that lives as long as the encoder, sized once for the largest
 // capture bitmap, so encoding allocates nothing.

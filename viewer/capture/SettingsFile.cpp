@@ -86,18 +86,21 @@ std::string SettingText(const SettingLine& line, int value) {
   return text;
 }
 
-int SaveSettingsFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return -1;
-  bool ok = std::fprintf(file, "%s\n", kSettingsMagic) > 0;
+int SaveSettingsFile(const std::string& path, files::Result* file) {
+  files::ReplacingFile out(path);
+  if (file != nullptr) *file = out.Status();
+  if (!out.Ok()) return -1;
+  bool ok = true;
+  std::string text = std::string(kSettingsMagic) + "\n";
   int value = 0;
   for (const SettingLine& line : SettingLines()) {
     if (picture::GetDevice(line.function, &value) != 0) ok = false;
-    const std::string text = SettingText(line, value);
-    if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) ok = false;
+    text += SettingText(line, value);
   }
-  if (std::fclose(file) != 0) ok = false;
-  return ok ? 0 : -1;
+  out.Write(text);
+  const files::Result written = out.Commit();
+  if (file != nullptr) *file = written;
+  return ok && written ? 0 : -1;
 }
 
 bool ParseSettings(const std::string& text, std::vector<int>& values) {

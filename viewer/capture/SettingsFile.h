@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "viewer/files/Files.h"
 #include "viewer/picture/DeviceFunctions.h"
 
 namespace capture {
@@ -27,8 +28,9 @@ const std::vector<SettingLine>& SettingLines();
 std::string SettingText(const SettingLine& line, int value);
 
 // Writes the magic line and every parameter. -1 when the file cannot be written completely or
-// a getter failed (every line is written all the same), else 0.
-int SaveSettingsFile(const std::string& path);
+// a getter failed (every line is written all the same), else 0. The file replaces an earlier one
+// only once written completely; `file`, when given, receives the file's outcome.
+int SaveSettingsFile(const std::string& path, files::Result* file = nullptr);
 
 enum class SettingsLoad {
   kLoaded,

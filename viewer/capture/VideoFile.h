@@ -34,6 +34,8 @@ class VideoFile {
   int Close();
 
   bool IsOpen() const { return writer_.IsOpen(); }
+  // Why the file could not be created or written (an errno value), 0 when not known.
+  int Error() const { return writer_.Error(); }
   int Side() const { return side_; }
   int Frames() const { return frames_; }
   // The rate written at Close (scale 100), or none when the nominal one stayed.

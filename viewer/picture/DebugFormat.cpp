@@ -143,12 +143,11 @@ std::string EepromDumpText(bool cis, const EepromReader& read) {
   return text;
 }
 
-bool WriteDumpFile(const std::string& path, const std::function<std::string()>& text) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const std::string content = text();
-  const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-  return (std::fclose(file) == 0) && written;
+files::Result WriteDumpFile(const std::string& path, const std::function<std::string()>& text) {
+  files::ReplacingFile file(path);
+  if (!file.Ok()) return file.Status();
+  file.Write(text());
+  return file.Commit();
 }
 
 }  // namespace picture

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "viewer/files/Files.h"
+
 namespace picture {
 
 // Largest transfer of the I2C and EEPROM commands, and the characters of a write-data field
@@ -63,9 +65,9 @@ std::string FpgaDumpText(const RegisterReader& read);
 // 16 bytes; lines end with CR LF.
 std::string EepromDumpText(bool cis, const EepromReader& read);
 
-// Creates (or replaces) the file at `path` and writes `text(...)` into it; the text is built
-// only once the file exists, so nothing is read from the unit for a file that cannot be
-// created. False when the file cannot be created or a write fails.
-bool WriteDumpFile(const std::string& path, const std::function<std::string()>& text);
+// Writes `text(...)` into a file that replaces the one at `path` only once complete; the text is
+// built only once the file could be started, so nothing is read from the unit for a file that
+// cannot be created. The result says why the file was not written.
+files::Result WriteDumpFile(const std::string& path, const std::function<std::string()>& text);
 
 }  // namespace picture

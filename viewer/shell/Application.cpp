@@ -205,19 +205,21 @@ int Application::SaveAndExit(const Options& options) {
   };
   const QString late = QStringLiteral("%1 written without %2, none within %3 ms");
   if (dump) {
-    if (!DumpControls(*window_, options.dumpControls)) {
-      fail(1, QStringLiteral("cannot write %1").arg(options.dumpControls));
+    if (const files::Result written = DumpControls(*window_, options.dumpControls); !written) {
+      fail(1, QStringLiteral("cannot write %1: %2")
+                  .arg(options.dumpControls, QString::fromStdString(written.Reason())));
     } else if (!valuesShown()) {
       fail(2, late.arg(options.dumpControls, QStringLiteral("the unit's values"))
                   .arg(kScreenshotTimeoutMs));
     }
   }
   if (screenshot) {
-    if (!window_->grab().save(options.screenshot, "PNG")) {
-      fail(1, QStringLiteral("cannot write %1").arg(options.screenshot));
+    if (const files::Result written = SaveScreenshot(*window_, options.screenshot); !written) {
+      fail(1, QStringLiteral("cannot write %1: %2")
+                  .arg(options.screenshot, QString::fromStdString(written.Reason())));
     } else if (!showsPicture()) {
-      fail(2, late.arg(options.screenshot,
-                       played ? QStringLiteral("the played picture") : QStringLiteral("live frames"))
+      fail(2, late.arg(options.screenshot, played ? QStringLiteral("the played picture")
+                                                  : QStringLiteral("live frames"))
                   .arg(kScreenshotTimeoutMs));
     }
   }

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QBuffer>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QWidget>
+#include <cerrno>
 #include <optional>
 
 namespace shell {
@@ -117,12 +119,18 @@ json ControlsJson(const QWidget& mainWindow) {
   return out;
 }
 
-bool DumpControls(const QWidget& mainWindow, const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const std::string text = ControlsJson(mainWindow).dump(2) + '\n';
-  const auto size = static_cast<qint64>(text.size());
-  return file.write(text.data(), size) == size && file.flush();
+files::Result DumpControls(const QWidget& mainWindow, const QString& path) {
+  return files::WriteWholeFile(QFile::encodeName(path).toStdString(),
+                               ControlsJson(mainWindow).dump(2) + '\n');
+}
+
+files::Result SaveScreenshot(QWidget& window, const QString& path) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!window.grab().save(&buffer, "PNG")) return {EIO};
+  return files::WriteWholeFile(QFile::encodeName(path).toStdString(),
+                               std::string_view(png.constData(), size_t(png.size())));
 }
 
 }  // namespace shell

@@ -5,6 +5,8 @@
 #include <QString>
 #include <nlohmann/json.hpp>
 
+#include "viewer/files/Files.h"
+
 class QWidget;
 
 namespace shell {
@@ -17,7 +19,10 @@ namespace shell {
 // counts as hidden).
 nlohmann::json ControlsJson(const QWidget& mainWindow);
 
-// Writes ControlsJson to path; false when the file cannot be written.
-bool DumpControls(const QWidget& mainWindow, const QString& path);
+// Writes ControlsJson to path; the result says why the file could not be written. Like every file
+// of the program, it replaces an earlier one only once complete.
+files::Result DumpControls(const QWidget& mainWindow, const QString& path);
+// The window as it shows now, as a PNG file at path.
+files::Result SaveScreenshot(QWidget& window, const QString& path);
 
 }  // namespace shell

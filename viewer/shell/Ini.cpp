@@ -2,12 +2,13 @@
 #include "viewer/shell/Ini.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
+
+#include "viewer/files/Files.h"
 
 namespace shell {
 namespace {
@@ -124,13 +125,11 @@ int ParseProfileInteger(const std::string& value) {
   return static_cast<int>(negative ? 0u - low : low);
 }
 
+// Far beyond any profile; a larger file (or an endless device) reads as no file.
+constexpr size_t kMaxIniBytes = 1 << 20;
+
 bool ReadFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  text = buffer.str();
-  return true;
+  return static_cast<bool>(files::ReadWholeFile(path, kMaxIniBytes, text));
 }
 
 }  // namespace
@@ -200,12 +199,11 @@ std::string SetProfileStringInText(const std::string& file, const std::string& s
 bool WritePrivateProfileString(const std::string& path, const std::string& section,
                                const std::string& key, const std::string& value) {
   std::string text;
-  ReadFile(path, text);
+  // A missing file starts empty; one that cannot be read is left as it is.
+  const files::Result read = files::ReadWholeFile(path, kMaxIniBytes, text);
+  if (!read && read.error != ENOENT) return false;
   const std::string updated = SetProfileStringInText(text, section, key, value);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out << updated;
-  return static_cast<bool>(out.flush());
+  return static_cast<bool>(files::WriteWholeFile(path, updated));
 }
 
 ViewerIni LoadViewerIni(const std::string& directory) {

@@ -5,6 +5,7 @@
 
 #include "QEL_Sim.h"
 #include "usb/UsbIds.h"
+#include "viewer/files/Files.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/Operator.h"
 #include "viewer/shell/ProgramHooks.h"
@@ -28,8 +29,15 @@ int main(int argc, char** argv) {
                  qPrintable(options.error));
     return 2;
   }
-  if (!options.simulateState.isEmpty() &&
-      QELSIM_SetStateFile(options.simulateState.toLocal8Bit().constData()) != 0) {
+  const int state = options.simulateState.isEmpty()
+                        ? 0
+                        : QELSIM_SetStateFile(options.simulateState.toLocal8Bit().constData());
+  if (state > 0) {
+    std::fprintf(stderr, "QEL_Viewer: cannot write %s: %s\n", qPrintable(options.simulateState),
+                 files::Result{state}.Reason().c_str());
+    return 2;
+  }
+  if (state != 0) {
     std::fprintf(stderr, "QEL_Viewer: %s is not a state file of the simulated unit\n",
                  qPrintable(options.simulateState));
     return 2;
