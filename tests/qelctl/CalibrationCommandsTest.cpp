@@ -53,6 +53,9 @@ TEST(QelctlCalibration, RefusalsInOneLine) {
   std::string tooLong;
   for (int i = 1; i <= 33; ++i) tooLong += std::to_string(i) + " : (1,1)\n";
   const std::string longList = Write("long.txt", tooLong);
+  const std::string outside = Write("outside.txt", "1 : (5,5)\n2 : (300,300)\n");
+  const std::string ring = Write("ring.txt", "1 : (0,5)\n");
+  const std::string beyond160K = Write("beyond.txt", "1 : (401,401)\n2 : (402,10)\n");
   const struct {
     std::vector<std::string> args;
     int exitCode;
@@ -63,6 +66,8 @@ TEST(QelctlCalibration, RefusalsInOneLine) {
       {{kSim, "csv", "--frames", "101", kDir + "r.csv"}, 2, "--frames 101 is outside 1..100"},
       {{kSim, "csv", "/nonexistent/r.csv"}, 1, "/nonexistent/r_001.csv: CSV File Save Error!"},
       {{"csv", kDir + "r.csv"}, 1, "no camera unit connected"},
+      {{kSim, "csv", ""}, 2, "BASE '' names no file in front of _NNN.csv"},
+      {{kSim, "csv", "/tmp/.CSV"}, 2, "BASE '/tmp/.CSV' names no file"},
       {{kSim, "defects"}, 2, "a command is required"},
       {{kSim, "defects", "detect"}, 2, "--type is required"},
       {{kSim, "defects", "detect", "--type", "grey"}, 2, "--type"},
@@ -82,6 +87,14 @@ TEST(QelctlCalibration, RefusalsInOneLine) {
        "bad.txt line 3 is not a line of a defect pixel list"},
       {{kSim, "defects", "upload", "--type", "bright", farList}, 2, "coordinates above 510"},
       {{kSim, "defects", "upload", "--type", "bright", longList}, 2, "more than 32 entries"},
+      // Full-frame coordinates of the image only: the boundary ring and beyond are refused.
+      {{kSim, "defects", "upload", "--type", "dark", outside},
+       2,
+       "outside.txt: (300,300) lies outside the image of the 40K head (1..200)"},
+      {{kSim, "defects", "upload", "--type", "dark", ring}, 2, "(0,5) lies outside"},
+      {{"--simulate=160k", "defects", "upload", "--type", "dark", beyond160K},
+       2,
+       "(402,10) lies outside the image of the 160K head (2..401)"},
       {{kSim, "gamma"}, 2, "a command is required"},
       {{kSim, "gamma", "upload", kDir + "none.csv"}, 1, "Gamma upload load error"},
       {{kSim, "gamma", "upload", badList}, 1, "Gamma upload load error"},
