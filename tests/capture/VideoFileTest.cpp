@@ -42,6 +42,30 @@ TEST(MeasuredRate, FramesPerSecondInHundredthsTruncated) {
   }
 }
 
+// Frames count with the wait since the one before unless it was an outage (over a second), so a
+// recording across an unplug plays at the speed it was taken.
+TEST(ArrivalRate, LeavesOutWaitsOverASecond) {
+  struct Case {
+    const char* what;
+    std::vector<int64_t> times;  // from the start at 0
+    uint32_t rate;               // 0: none
+  };
+  // 114 frames at 30 per second with a 3.5 s outage after the 57th.
+  std::vector<int64_t> unplugged;
+  for (int i = 0; i < 114; ++i) unplugged.push_back((i + 1) * 1000 / 30 + (i >= 57 ? 3500 : 0));
+  std::vector<int64_t> even;
+  for (int i = 0; i < 300; ++i) even.push_back((i + 1) * 10000 / 300);
+  for (const Case& c :
+       {Case{"300 frames in 10 s", even, 3000}, Case{"across an unplug", unplugged, 2999},
+        Case{"a wait of exactly a second counts", {1000, 2000}, 100},
+        Case{"first frame after an outage", {1001, 1034}, 3030},
+        Case{"only an outage", {2000}, 0}}) {
+    capture::ArrivalRate arrival(0);
+    for (const int64_t t : c.times) arrival.Frame(t);
+    EXPECT_EQ(arrival.Rate().value_or(0), c.rate) << c.what;
+  }
+}
+
 TEST(VideoFile, StoppedBeforeAnyFrameKeepsTheNominalRateAndHasNoIndex) {
   const std::string path = TempPath("no-frames");
   capture::VideoFile file;
