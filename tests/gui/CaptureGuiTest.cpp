@@ -510,9 +510,40 @@ TEST_F(CaptureGui, SettingsFileCommandsWithTheirDialogsAndMessages) {
   op_.files = {Path("other.qel")};
   Window()->Dispatch(shell::kCmdLoadSettings);
   ASSERT_EQ(op_.calls.size(), 2u);
-  EXPECT_EQ(op_.calls[1].text, "Load Parameter[40K] : Error!");
+  EXPECT_EQ(op_.calls[1].text,
+            "Load Parameter[40K] : Error!\n"
+            "line 1 is not \"#QEL_Setting_Data_(Do_not_edit_manually)\"");
   EXPECT_EQ(op_.calls[1].icon, PromptIcon::Warning);
   EXPECT_EQ(refreshSpy_.full.load(), refreshes + 1);
+  ASSERT_EQ(QEL_Get_BlackLevel(&black), 0);
+  EXPECT_EQ(black, 33);
+
+  // A value outside its control's range: refused whole, the line named; nothing sent.
+  std::ifstream saved(QFile::encodeName(path).toStdString(), std::ios::binary);
+  std::string text(std::istreambuf_iterator<char>(saved), {});
+  const size_t line4 = text.find("\t\t//BlackLevel");
+  text.replace(text.rfind('\n', line4) + 1, line4 - text.rfind('\n', line4) - 1, "70000");
+  { std::ofstream(Path("range.qel").toStdString(), std::ios::binary) << text; }
+  ASSERT_EQ(QEL_Set_BlackLevel(44), 0);
+  op_.calls.clear();
+  op_.files = {Path("range.qel")};
+  Window()->Dispatch(shell::kCmdLoadSettings);
+  ASSERT_EQ(op_.calls.size(), 2u);
+  EXPECT_EQ(op_.calls[1].text,
+            "Load Parameter[40K] : Error!\n"
+            "line 4 (//BlackLevel): '70000' is outside 0..255 with a 40K head");
+  EXPECT_EQ(refreshSpy_.full.load(), refreshes + 1);
+  ASSERT_EQ(QEL_Get_BlackLevel(&black), 0);
+  EXPECT_EQ(black, 44);
+
+  // A setter fails on the way: what was sent is on the unit, so the pages follow it.
+  sim::Unit::Instance().FailControl(5, 1, 0x19);
+  op_.calls.clear();
+  op_.files = {path};
+  Window()->Dispatch(shell::kCmdLoadSettings);
+  ASSERT_EQ(op_.calls.size(), 2u);
+  EXPECT_EQ(op_.calls[1].text, "Load Parameter[40K] : Error!");
+  EXPECT_EQ(refreshSpy_.full.load(), refreshes + 2);
   ASSERT_EQ(QEL_Get_BlackLevel(&black), 0);
   EXPECT_EQ(black, 33);
 
@@ -545,7 +576,8 @@ TEST_F(CaptureGui, SettingsMessagesNameThe160KHead) {
   const auto messages = Messages();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].text, "Save Parameter[160K] : Complete.");
-  EXPECT_EQ(messages[1].text, "Load Parameter[160K] : Error!");
+  EXPECT_EQ(messages[1].text,
+            "Load Parameter[160K] : Error!\nthe file ends before the value of //ControlMode1");
   EXPECT_TRUE(QRegularExpression("^160K_\\d{8}_\\d{6}\\.qel$")
                   .match(op_.calls[0].request.proposedName)
                   .hasMatch());
