@@ -119,20 +119,12 @@ TEST(RenderColour, GreyPairAndClampedExtremes) {
   EXPECT_EQ(PictureAt(d, 4, 0), ReferencePixel(f, 202, 4, 0, false));
 }
 
-// The rest is cleared within the square the caller names as not black yet (the whole bitmap
-// unless named); outside it the bitmap is black already.
 TEST(RenderColour, PictureSizeAndBlackRest) {
-  for (const auto& [v, dirty] : {std::pair{HeadZoom{0, 4}, 808},
-                                 {HeadZoom{1, 2}, 808},
-                                 {HeadZoom{0, 1}, 808},
-                                 {HeadZoom{1, 4}, 808},
-                                 {HeadZoom{0, 1}, 404},
-                                 {HeadZoom{0, 2}, 700}}) {
-    Bitmap d(live::kDisplayBytes, 0);
-    for (int y = 0; y < dirty; ++y) {
-      std::fill_n(d.begin() + (807 - y) * live::kDisplayRowBytes, dirty * 3, 0x5A);
-    }
-    live::RenderColour(UniformFrame(v.cisType, 0x8000).data(), v.cisType, v.zoom, d.data(), dirty);
+  for (const HeadZoom v : {HeadZoom{0, 4}, HeadZoom{1, 2}, HeadZoom{0, 1}, HeadZoom{1, 4}}) {
+    Bitmap d = Rendered(UniformFrame(v.cisType, 0x8000), v.cisType, v.zoom, false);
+    // Told the bitmap is black beyond 404 pixels, a render clears up to there only.
+    std::fill_n(d.begin() + 404 * 2424 + 1200, 6, 0x5A);  // picture (400, 403)
+    live::RenderColour(UniformFrame(v.cisType, 0x8000).data(), v.cisType, v.zoom, d.data(), 404);
     const int side = std::min(live::Geometry(v.cisType).n * v.zoom, 808);
     int wrong = 0;
     for (int y = 0; y < 808; ++y) {
@@ -141,7 +133,7 @@ TEST(RenderColour, PictureSizeAndBlackRest) {
         wrong += PictureAt(d, x, y) != expected;
       }
     }
-    EXPECT_EQ(wrong, 0) << "head " << v.cisType << " zoom " << v.zoom << " dirty " << dirty;
+    EXPECT_EQ(wrong, 0) << "head " << v.cisType << " zoom " << v.zoom;
   }
 }
 

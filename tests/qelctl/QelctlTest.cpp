@@ -417,41 +417,25 @@ INSTANTIATE_TEST_SUITE_P(
           "loaded 46 parameters from .*p\\.qel into the 40K head\n",
           nullptr},
          {{"get", "BlackLevel"}, 0, "10\n", nullptr},
-         {{"settings", "load", QELCTL_PATH},
-          1,
-          "",
-          "is not \"#QEL_Setting_Data_(Do_not_edit_manually)\"; nothing was sent to the unit"},
+         {{"settings", "load", QELCTL_PATH}, 1, "", "; nothing was sent to the unit"},
          {{"get", "BlackLevel"}, 0, "10\n", nullptr}}}));
 
-// A saved file with one value out of its control's range is refused whole: the unit keeps
-// every value, the one before the bad line too.
+// One value outside its control's range: the file is refused whole, the unit keeps its values.
 TEST(QelctlFiles, SettingsOutsideTheControlsAreRefusedWhole) {
-  const std::string state = kFiles + "settings_state.bin";
-  const std::string path = kFiles + "bad.qel";
-  std::remove(state.c_str());
+  const std::string state = kFiles + "settings.bin", path = kFiles + "bad.qel";
   auto run = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {"--simulate-state", state});
     return Qelctl(args);
   };
-  ASSERT_EQ(run({"set", "BlackLevel", "10"}).exitCode, 0);
   ASSERT_EQ(run({"settings", "save", path}).exitCode, 0);
-  const std::string saved = Slurp(path);
+  std::string text = Slurp(path);
+  text.replace(text.find("\n400\t\t//ExposureTime") + 1, 3, "70000");
+  std::ofstream(path, std::ios::binary) << text;
   ASSERT_EQ(run({"set", "BlackLevel", "20"}).exitCode, 0);
-  for (const auto& [line, words] :
-       {std::pair{"70000\t\t//ExposureTime", "line 5 (//ExposureTime): '70000' is outside 0..438"},
-        std::pair{"+-5\t\t//ExposureTime", "line 5 (//ExposureTime): '+-5' is not a number"}}) {
-    SCOPED_TRACE(line);
-    std::string text = saved;
-    const size_t at = text.find("\t\t//ExposureTime");
-    const size_t start = text.rfind('\n', at) + 1;
-    text.replace(start, text.find('\n', at) - start, line);
-    std::ofstream(path, std::ios::binary) << text;
-    const Outcome load = run({"settings", "load", path});
-    EXPECT_EQ(load.exitCode, 1);
-    ExpectOneErrorLine(load, words);
-    EXPECT_EQ(run({"get", "BlackLevel"}).out, "20\n");
-  }
-  std::remove(path.c_str());
+  const Outcome load = run({"settings", "load", path});
+  EXPECT_EQ(load.exitCode, 1);
+  ExpectOneErrorLine(load, "line 5 (//ExposureTime): '70000' is outside 0..438 with a 40K head");
+  EXPECT_EQ(run({"get", "BlackLevel"}).out, "20\n");
   std::remove(state.c_str());
 }
 
