@@ -1,6 +1,7 @@
 // The display thread on the simulated unit streaming at the USB 2.0 limit, with an offscreen
-// image area repainting: displayed frames per USB frame, and CPU time per displayed frame of the
-// display thread and of the GUI thread that paints; the same while the recorder writes an AVI.
+// image area repainting: displayed frames per USB frame, CPU time per displayed frame of the
+// display thread and of the GUI thread that paints, and the share of one core the two take
+// together (the whole viewer); the same while the recorder writes an AVI.
 #include <benchmark/benchmark.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -131,11 +132,13 @@ void BM_DisplayThread(benchmark::State& state) {
   state.counters["display_cpu_us_per_frame"] = displayed > 0 ? displayCpu / displayed * 1e6 : 0;
   state.counters["gui_cpu_us_per_frame"] = displayed > 0 ? guiCpu / displayed * 1e6 : 0;
   state.counters["repaints_per_s"] = double(repaints) / seconds;
+  state.counters["viewer_core_share"] = (displayCpu + guiCpu) / seconds;
 }
 
 BENCHMARK(BM_DisplayThread)
     ->ArgNames({"head", "zoom"})
     ->Args({0, 0})
+    ->Args({0, 1})
     ->Args({0, 2})
     ->Args({1, 0})
     ->Args({1, 1})
@@ -143,13 +146,14 @@ BENCHMARK(BM_DisplayThread)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Recording while viewing at the USB 2.0 limit (argument: head type, boundary hidden): frames
-// written per frame displayed, the recorder's processor time per written frame, and the share of
-// one core it takes; a recorder that polled for frames would take a whole core.
+// Recording while viewing at the USB 2.0 limit (arguments: head type and zoom index, boundary
+// hidden): frames written per frame displayed, the recorder's processor time per written frame
+// and the share of one core it takes (a recorder that polled for frames would take a whole core),
+// and the share the display and GUI threads take meanwhile.
 void BM_RecordWhileViewing(benchmark::State& state) {
   const int head = int(state.range(0));
   shell::Shell& shell = shell::TheShell();
-  LiveRun live(head, 0);
+  LiveRun live(head, int(state.range(1)));
   const std::string path = (std::filesystem::temp_directory_path() /
                             ("record_bench-" + std::to_string(getpid()) + ".avi"))
                                .string();
@@ -167,11 +171,14 @@ void BM_RecordWhileViewing(benchmark::State& state) {
   double displayed = 0;
   double written = 0;
   double recorderCpu = 0;
+  double viewerCpu = 0;
   double seconds = 0;
   for (auto _ : state) {
     const uint64_t displayed0 = shell.display.FramesDisplayed();
     const int written0 = recorder.FramesWritten();
     const double cpu0 = ThreadCpuSeconds(recorderClock);
+    const double viewer0 =
+        ThreadCpuSeconds(live.displayClock) + ThreadCpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     QElapsedTimer timer;
     timer.start();
     Serve(kMeasureMs);
@@ -179,6 +186,8 @@ void BM_RecordWhileViewing(benchmark::State& state) {
     displayed += double(shell.display.FramesDisplayed() - displayed0);
     written += recorder.FramesWritten() - written0;
     recorderCpu += ThreadCpuSeconds(recorderClock) - cpu0;
+    viewerCpu +=
+        ThreadCpuSeconds(live.displayClock) + ThreadCpuSeconds(CLOCK_THREAD_CPUTIME_ID) - viewer0;
   }
   shell.captureBitmap.Interrupt();
   recorder.Stop();
@@ -189,12 +198,15 @@ void BM_RecordWhileViewing(benchmark::State& state) {
   state.counters["written_per_displayed"] = displayed > 0 ? written / displayed : 0;
   state.counters["recorder_cpu_us_per_frame"] = written > 0 ? recorderCpu / written * 1e6 : 0;
   state.counters["recorder_core_share"] = recorderCpu / seconds;
+  state.counters["viewer_core_share"] = viewerCpu / seconds;
 }
 
 BENCHMARK(BM_RecordWhileViewing)
-    ->ArgName("head")
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgNames({"head", "zoom"})
+    ->Args({0, 0})
+    ->Args({0, 2})
+    ->Args({1, 0})
+    ->Args({1, 1})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

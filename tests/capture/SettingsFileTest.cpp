@@ -10,6 +10,7 @@
 #include "api/TransferLog.h"
 #include "tests/capture/CaptureTestSupport.h"
 #include "viewer/capture/SettingsFile.h"
+#include "viewer/picture/Controls.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ class SettingsFile : public qeltest::SimFixture {
     for (size_t i = 0; i < lines.size(); ++i) picture::SetDevice(lines[i].function, values[i]);
   }
 
-  // For every parameter a value other than its present one that the unit keeps as given. The
+  // For every parameter another value in its control's range that the unit keeps as given. The
   // control modes stay manual, so the unit's automatic control moves nothing.
   static std::vector<int> OtherValues() {
     const std::vector<int> present = DeviceValues();
@@ -116,7 +117,8 @@ class SettingsFile : public qeltest::SimFixture {
     for (size_t i = 2; i < lines.size(); ++i) {
       for (int candidate : {present[i] + 1, present[i] - 1}) {
         int back = 0;
-        if (picture::SetDevice(lines[i].function, candidate) == 0 &&
+        if (picture::AllowedValues(lines[i].function, 0).range.Contains(candidate) &&
+            picture::SetDevice(lines[i].function, candidate) == 0 &&
             picture::GetDevice(lines[i].function, &back) == 0 && back == candidate) {
           other[i] = candidate;
           break;
@@ -175,7 +177,7 @@ TEST_F(SettingsFile, AllValuesComeBackAndReachTheUnitInFileOrder) {
   ASSERT_EQ(DeviceValues(), original);
 
   unit().ClearLog();
-  ASSERT_EQ(capture::LoadSettingsFile(path_), 0);
+  ASSERT_EQ(capture::LoadSettingsFile(path_, 0), 0);
   EXPECT_EQ(OfRequest(kRegWrite).size(), 46u);
   EXPECT_EQ(DeviceValues(), saved);
   // Saved again, the same file.
@@ -197,13 +199,13 @@ TEST_F(SettingsFile, KeysAreNotReadButLinePositionsAre) {
   }
   WriteFileText(Join(renamed));
   SetDevice(std::vector<int>(46, 0));
-  ASSERT_EQ(capture::LoadSettingsFile(path_), 0);
+  ASSERT_EQ(capture::LoadSettingsFile(path_, 0), 0);
   EXPECT_EQ(DeviceValues(), saved);
 
   // Lines 3 and 4 swapped, keys and all: black level and exposure time swap.
   std::swap(lines[3], lines[4]);
   WriteFileText(Join(lines));
-  ASSERT_EQ(capture::LoadSettingsFile(path_), 0);
+  ASSERT_EQ(capture::LoadSettingsFile(path_, 0), 0);
   int black = 0, exposure = 0;
   ASSERT_EQ(QEL_Get_BlackLevel(&black), 0);
   ASSERT_EQ(QEL_Get_ExposureTime(&exposure), 0);
@@ -217,6 +219,8 @@ TEST_F(SettingsFile, AFileThatIsNotACompleteSettingsFileSendsNothing) {
   struct Case {
     const char* damage;
     std::string text;
+    const char* fault = "";  // part of the refusal's text
+    int cisType = 0;
   };
   auto with = [&](size_t line, const std::string& replacement) {
     std::vector<std::string> changed = good;
@@ -227,7 +231,8 @@ TEST_F(SettingsFile, AFileThatIsNotACompleteSettingsFileSendsNothing) {
   std::vector<std::string> noLastKey = good;
   noLastKey.back() = noLastKey.back().substr(0, noLastKey.back().find('\t'));
   const Case cases[] = {
-      {"magic line without its last part", with(0, "#QEL_Setting_Data_")},
+      {"magic line without its last part", with(0, "#QEL_Setting_Data_"),
+       "line 1 is not \"#QEL_Setting_Data_(Do_not_edit_manually)\""},
       {"magic line with another word", with(0, "#QEL_Setting_Data_(Do_not_edit_manually)x")},
       {"empty file", ""},
       {"only the magic line", good[0] + "\n"},
@@ -237,17 +242,24 @@ TEST_F(SettingsFile, AFileThatIsNotACompleteSettingsFileSendsNothing) {
       {"a value with letters behind it", with(30, "12abc\t\t//ImageRotation")},
       {"a value beyond 32 bits", with(30, "4294967296\t\t//ImageRotation")},
       {"a lone sign", with(30, "-\t\t//ImageRotation")},
+      {"two signs", with(3, "+-5\t\t//BlackLevel"), "line 4 (//BlackLevel): '+-5' is not a number"},
+      {"above a slider", with(3, "70000\t\t//BlackLevel"),
+       "line 4 (//BlackLevel): '70000' is outside 0..255 with a 40K head"},
+      {"a list value of the other head", with(32, "0\t\t//DVI_ImageSize"),
+       "line 33 (//DVI_ImageSize): '0' is outside 1..3 with a 160K head", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.damage);
     WriteFileText(c.text);
     unit().ClearLog();
-    EXPECT_EQ(capture::LoadSettings(path_), capture::SettingsLoad::kNotSettings);
-    EXPECT_EQ(capture::LoadSettingsFile(path_), -1);
+    std::string fault;
+    EXPECT_EQ(capture::LoadSettings(path_, c.cisType, &fault), capture::SettingsLoad::kNotSettings);
+    EXPECT_NE(fault.find(c.fault), std::string::npos) << fault;
+    EXPECT_EQ(capture::LoadSettingsFile(path_, c.cisType), -1);
     EXPECT_TRUE(OfRequest(kRegWrite).empty());
   }
-  EXPECT_EQ(capture::LoadSettings(path_ + ".missing"), capture::SettingsLoad::kUnreadable);
-  EXPECT_EQ(capture::LoadSettingsFile(path_ + ".missing"), -1);
+  EXPECT_EQ(capture::LoadSettings(path_ + ".missing", 0), capture::SettingsLoad::kUnreadable);
+  EXPECT_EQ(capture::LoadSettingsFile(path_ + ".missing", 0), -1);
 
   // What the reader accepts: signs, other white space, anything after the 46th line.
   std::vector<std::string> relaxed = good;
@@ -255,7 +267,7 @@ TEST_F(SettingsFile, AFileThatIsNotACompleteSettingsFileSendsNothing) {
   relaxed[5] = "  " + relaxed[5] + " \r";
   WriteFileText(Join(relaxed) + "trailing words\n");
   unit().ClearLog();
-  EXPECT_EQ(capture::LoadSettingsFile(path_), 0);
+  EXPECT_EQ(capture::LoadSettingsFile(path_, 0), 0);
   EXPECT_EQ(OfRequest(kRegWrite).size(), 46u);
 }
 
@@ -265,7 +277,7 @@ TEST_F(SettingsFile, FailuresOnTheWayAreReportedButDoNotStopTheSequence) {
   // One setter fails: the rest still arrive.
   unit().FailControl(10, 1, kRegWrite);
   unit().ClearLog();
-  EXPECT_EQ(capture::LoadSettings(path_), capture::SettingsLoad::kSetterFailed);
+  EXPECT_EQ(capture::LoadSettings(path_, 0), capture::SettingsLoad::kSetterFailed);
   const auto writes = OfRequest(kRegWrite);
   EXPECT_EQ(writes.size(), 46u);
   EXPECT_EQ(std::count_if(writes.begin(), writes.end(), [](const auto& w) { return !w.ok; }), 1);

@@ -42,6 +42,19 @@ TEST(MeasuredRate, FramesPerSecondInHundredthsTruncated) {
   }
 }
 
+// Each frame counts with the wait since the one before, unless that was an outage of over a
+// second: 114 frames at 30 per second around a 3.5 s unplug play at 29.99 frames per second.
+TEST(ArrivalRate, LeavesOutWaitsOverASecond) {
+  std::vector<int64_t> unplugged;
+  for (int i = 0; i < 114; ++i) unplugged.push_back((i + 1) * 1000 / 30 + (i >= 57 ? 3500 : 0));
+  for (const auto& [times, rate] :
+       {std::pair{unplugged, 2999u}, {{1000, 2000}, 100u}, {{1001, 1034}, 3030u}, {{2000}, 0u}}) {
+    capture::ArrivalRate arrival(0);
+    for (const int64_t t : times) arrival.Frame(t);
+    EXPECT_EQ(arrival.Rate().value_or(0), rate) << times.size() << " frames";
+  }
+}
+
 TEST(VideoFile, StoppedBeforeAnyFrameKeepsTheNominalRateAndHasNoIndex) {
   const std::string path = TempPath("no-frames");
   capture::VideoFile file;

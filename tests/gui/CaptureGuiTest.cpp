@@ -510,11 +510,31 @@ TEST_F(CaptureGui, SettingsFileCommandsWithTheirDialogsAndMessages) {
   op_.files = {Path("other.qel")};
   Window()->Dispatch(shell::kCmdLoadSettings);
   ASSERT_EQ(op_.calls.size(), 2u);
-  EXPECT_EQ(op_.calls[1].text, "Load Parameter[40K] : Error!");
+  EXPECT_EQ(op_.calls[1].text,
+            "Load Parameter[40K] : Error!\n"
+            "line 1 is not \"#QEL_Setting_Data_(Do_not_edit_manually)\"");
   EXPECT_EQ(op_.calls[1].icon, PromptIcon::Warning);
   EXPECT_EQ(refreshSpy_.full.load(), refreshes + 1);
   ASSERT_EQ(QEL_Get_BlackLevel(&black), 0);
   EXPECT_EQ(black, 33);
+
+  // Out of range: refused whole, nothing sent. A load with a failed setter: the pages follow.
+  std::ifstream saved(QFile::encodeName(path).toStdString(), std::ios::binary);
+  std::string text(std::istreambuf_iterator<char>(saved), {});
+  text.replace(text.find("\n33\t\t//BlackLevel") + 1, 2, "70000");
+  std::ofstream(Path("range.qel").toStdString(), std::ios::binary) << text << std::flush;
+  sim::Unit::Instance().FailControl(5, 1, 0x19);
+  op_.calls.clear();
+  op_.files = {Path("range.qel"), path};
+  Window()->Dispatch(shell::kCmdLoadSettings);
+  EXPECT_EQ(refreshSpy_.full.load(), refreshes + 1);
+  Window()->Dispatch(shell::kCmdLoadSettings);
+  EXPECT_EQ(refreshSpy_.full.load(), refreshes + 2);
+  ASSERT_EQ(op_.calls.size(), 4u);
+  EXPECT_EQ(op_.calls[1].text,
+            "Load Parameter[40K] : Error!\n"
+            "line 4 (//BlackLevel): '70000' is outside 0..255 with a 40K head");
+  EXPECT_EQ(op_.calls[3].text, "Load Parameter[40K] : Error!");
 
   // A file that cannot be written.
   op_.calls.clear();
@@ -545,7 +565,8 @@ TEST_F(CaptureGui, SettingsMessagesNameThe160KHead) {
   const auto messages = Messages();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].text, "Save Parameter[160K] : Complete.");
-  EXPECT_EQ(messages[1].text, "Load Parameter[160K] : Error!");
+  EXPECT_EQ(messages[1].text,
+            "Load Parameter[160K] : Error!\nthe file ends before the value of //ControlMode1");
   EXPECT_TRUE(QRegularExpression("^160K_\\d{8}_\\d{6}\\.qel$")
                   .match(op_.calls[0].request.proposedName)
                   .hasMatch());

@@ -92,7 +92,8 @@ Bitmap ReferenceDisplay(const Frame& f, int cisType, int z, bool mono) {
 
 Bitmap Rendered(const Frame& f, int cisType, int z, bool mono) {
   Bitmap d(live::kDisplayBytes, 0x5A);  // stale picture: everything must be overwritten
-  (mono ? live::RenderMono : live::RenderColour)(f.data(), cisType, z, d.data());
+  (mono ? live::RenderMono : live::RenderColour)(f.data(), cisType, z, d.data(),
+                                                 live::kDisplaySide);
   return d;
 }
 
@@ -120,7 +121,10 @@ TEST(RenderColour, GreyPairAndClampedExtremes) {
 
 TEST(RenderColour, PictureSizeAndBlackRest) {
   for (const HeadZoom v : {HeadZoom{0, 4}, HeadZoom{1, 2}, HeadZoom{0, 1}, HeadZoom{1, 4}}) {
-    const Bitmap d = Rendered(UniformFrame(v.cisType, 0x8000), v.cisType, v.zoom, false);
+    Bitmap d = Rendered(UniformFrame(v.cisType, 0x8000), v.cisType, v.zoom, false);
+    // Told the bitmap is black beyond 404 pixels, a render clears up to there only.
+    std::fill_n(d.begin() + 404 * 2424 + 1200, 6, 0x5A);  // picture (400, 403)
+    live::RenderColour(UniformFrame(v.cisType, 0x8000).data(), v.cisType, v.zoom, d.data(), 404);
     const int side = std::min(live::Geometry(v.cisType).n * v.zoom, 808);
     int wrong = 0;
     for (int y = 0; y < 808; ++y) {

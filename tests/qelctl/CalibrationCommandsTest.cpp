@@ -54,6 +54,7 @@ TEST(QelctlCalibration, RefusalsInOneLine) {
   for (int i = 1; i <= 33; ++i) tooLong += std::to_string(i) + " : (1,1)\n";
   const std::string longList = Write("long.txt", tooLong);
   const std::string badGamma = Write("value.csv", "# curve\n1,2,3\n4,1024,5\n");
+  const std::string outside = Write("outside.txt", "1 : (5,5)\n2 : (300,300)\n");
   const struct {
     std::vector<std::string> args;
     int exitCode;
@@ -66,6 +67,7 @@ TEST(QelctlCalibration, RefusalsInOneLine) {
        1,
        "/nonexistent/r_001.csv: CSV File Save Error!: No such file or directory"},
       {{"csv", kDir + "r.csv"}, 1, "no camera unit connected"},
+      {{kSim, "csv", ""}, 2, "BASE '' names no file in front of _NNN.csv"},
       {{kSim, "defects"}, 2, "a command is required"},
       {{kSim, "defects", "detect"}, 2, "--type is required"},
       {{kSim, "defects", "detect", "--type", "grey"}, 2, "--type"},
@@ -88,6 +90,10 @@ TEST(QelctlCalibration, RefusalsInOneLine) {
       {{kSim, "defects", "upload", "--type", "dark", ::testing::TempDir()}, 2, "is a directory"},
       {{kSim, "defects", "upload", "--type", "dark", "/dev/null"}, 2, "lists no defect pixel"},
       {{kSim, "defects", "upload", "--type", "dark", "/dev/zero"}, 2, "larger than a defect"},
+      // Full-frame coordinates of the image only: the boundary ring and beyond are refused.
+      {{kSim, "defects", "upload", "--type", "dark", outside},
+       2,
+       "outside.txt: (300,300) lies outside the image of the 40K head (1..200)"},
       {{kSim, "gamma"}, 2, "a command is required"},
       {{kSim, "gamma", "upload", kDir + "none.csv"}, 1, "Gamma upload load error"},
       {{kSim, "gamma", "upload", badList},

@@ -462,8 +462,27 @@ INSTANTIATE_TEST_SUITE_P(
           "loaded 46 parameters from .*p\\.qel into the 40K head\n",
           nullptr},
          {{"get", "BlackLevel"}, 0, "10\n", nullptr},
-         {{"settings", "load", QELCTL_PATH}, 1, "", "is not a complete settings file; nothing"},
+         {{"settings", "load", QELCTL_PATH}, 1, "", "; nothing was sent to the unit"},
          {{"get", "BlackLevel"}, 0, "10\n", nullptr}}}));
+
+// One value outside its control's range: the file is refused whole, the unit keeps its values.
+TEST(QelctlFiles, SettingsOutsideTheControlsAreRefusedWhole) {
+  const std::string state = kFiles + "settings.bin", path = kFiles + "bad.qel";
+  auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--simulate-state", state});
+    return Qelctl(args);
+  };
+  ASSERT_EQ(run({"settings", "save", path}).exitCode, 0);
+  std::string text = Slurp(path);
+  text.replace(text.find("\n400\t\t//ExposureTime") + 1, 3, "70000");
+  std::ofstream(path, std::ios::binary) << text;
+  ASSERT_EQ(run({"set", "BlackLevel", "20"}).exitCode, 0);
+  const Outcome load = run({"settings", "load", path});
+  EXPECT_EQ(load.exitCode, 1);
+  ExpectOneErrorLine(load, "line 5 (//ExposureTime): '70000' is outside 0..438 with a 40K head");
+  EXPECT_EQ(run({"get", "BlackLevel"}).out, "20\n");
+  std::remove(state.c_str());
+}
 
 uint32_t U32At(const std::string& bytes, size_t at) {
   uint32_t v = 0;

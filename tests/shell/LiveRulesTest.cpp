@@ -2,6 +2,8 @@
 // hand-off and the command line.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QScreen>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -10,6 +12,7 @@
 
 #include "viewer/live/CaptureHandOff.h"
 #include "viewer/live/FrameRate.h"
+#include "viewer/live/ImageArea.h"
 #include "viewer/live/SemaphoreWait.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/GuiCall.h"
@@ -83,6 +86,7 @@ TEST(CaptureHandOff, TheRecorderNeverSeesAFrameBeingWritten) {
   ASSERT_TRUE(capture.Allocate());
   uint32_t seen = 0;
   int side = 0;
+  capture.Resume();
   EXPECT_EQ(capture.Claim(seen, side), nullptr);  // nothing new yet
 
   EXPECT_TRUE(capture.Offer(202, [](uint8_t* bitmap) { std::memset(bitmap, 1, 16); }));
@@ -122,6 +126,7 @@ TEST(CaptureHandOff, AWaitingRecorderWakesForAFrameAndForAnInterrupt) {
   using std::chrono::milliseconds;
   shell::CaptureHandOff capture;
   ASSERT_TRUE(capture.Allocate());
+  capture.Resume();
   uint32_t seen = capture.FrameSequence();
   int side = 0;
   // Long waits that must end early: a test that hangs here has lost a wake-up.
@@ -144,17 +149,33 @@ TEST(CaptureHandOff, AWaitingRecorderWakesForAFrameAndForAnInterrupt) {
   });
   EXPECT_EQ(capture.Claim(seen, side, milliseconds(60000)), nullptr);
   stopper.join();
-  // Interrupted, even a waiting frame is not taken; after Resume it is.
-  capture.Offer(200, [](uint8_t*) {});
+  // Interrupted, no frame is converted or taken; after Resume the next one is.
+  EXPECT_FALSE(capture.Offer(200, [](uint8_t*) { FAIL(); }));
   EXPECT_TRUE(capture.Interrupted());
   EXPECT_EQ(capture.Claim(seen, side), nullptr);
   capture.Resume();
+  EXPECT_TRUE(capture.Offer(200, [](uint8_t*) {}));
   EXPECT_NE(capture.Claim(seen, side), nullptr);
   capture.Release();
 }
 
+// Requests faster than the screen refreshes: repainted, but once per refresh at most.
+TEST(ImageArea, RepaintsNoFasterThanTheScreenRefreshes) {
+  shell::ImageArea area(nullptr);
+  area.show();
+  const int period = shell::RefreshPeriodMs(area.screen()->refreshRate());
+  const int before = area.Repaints();
+  QElapsedTimer elapsed;
+  for (elapsed.start(); elapsed.elapsed() < 20 * period; QCoreApplication::processEvents()) {
+    area.RepaintAtRefresh([] { return 808; });
+  }
+  EXPECT_GE(area.Repaints() - before, 2);
+  EXPECT_LE(area.Repaints() - before, elapsed.elapsed() / period + 2);
+}
+
 TEST(CaptureHandOff, WithoutTheBitmapNothingIsWrittenOrClaimed) {
   shell::CaptureHandOff capture;
+  capture.Resume();
   uint32_t seen = 0;
   int side = 0;
   EXPECT_FALSE(capture.Offer(200, [](uint8_t*) { FAIL(); }));

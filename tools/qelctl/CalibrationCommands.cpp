@@ -21,6 +21,7 @@
 #include "viewer/calibration/GammaTable.h"
 #include "viewer/files/Files.h"
 #include "viewer/live/Render.h"
+#include "viewer/picture/Controls.h"
 
 namespace qelctl {
 namespace {
@@ -122,6 +123,15 @@ void SaveCsv(const Context& context, int frames, bool boundary, const std::strin
   std::printf("%d frames of %dx%d levels, %d skipped between them\n", written, side, side, skipped);
 }
 
+// True when the files of a run would have no name in front of their "_NNN.csv": '', 'dir/',
+// '.csv'.
+bool NamelessBase(const std::string& base) {
+  const std::string first = calibration::CsvFileName(base, 1);
+  const size_t slash = first.find_last_of('/');
+  return first.compare(slash == std::string::npos ? 0 : slash + 1, std::string::npos, "_001.csv") ==
+         0;
+}
+
 void AddCsvCommand(CLI::App& app, Context& context) {
   auto args = std::make_shared<CsvArgs>();
   CLI::App* csv = app.add_subcommand(
@@ -133,6 +143,9 @@ void AddCsvCommand(CLI::App& app, Context& context) {
   csv->add_option("BASE", args->base, "Base file name; its .csv ending gives way to _NNN.csv")
       ->required();
   csv->callback([&context, args] {
+    if (NamelessBase(args->base)) {
+      UsageError(Format("BASE '%s' names no file in front of _NNN.csv", args->base.c_str()));
+    }
     const int frames =
         NumberIn(args->frames, "--frames", calibration::kMinFrames, calibration::kMaxFrames);
     context.action = [&context, args, frames] {
@@ -241,6 +254,22 @@ calibration::DefectTable ReadDefectList(const std::string& path) {
   return calibration::EncodeDefectTable(result);
 }
 
+// A table for the attached head names pixels of its image only: full-frame coordinates
+// b..n-b-1, the pixels a detection examines; the boundary ring and beyond hold no defect to mend.
+void RefuseOutsideImage(const calibration::DefectTable& table, int cisType,
+                        const std::string& path) {
+  const live::FrameGeometry g = live::Geometry(cisType);
+  const int first = g.b;
+  const int last = g.n - g.b - 1;
+  for (int i = 0; i < calibration::ValidDefectEntries(table); ++i) {
+    const calibration::DefectEntry e = calibration::DefectTableEntry(table, i);
+    if (e.x < first || e.x > last || e.y < first || e.y > last) {
+      UsageError(Format("%s: (%d,%d) lies outside the image of the %s head (%d..%d)", path.c_str(),
+                        e.x, e.y, picture::HeadTypeText(cisType), first, last));
+    }
+  }
+}
+
 void AddDefectCommands(CLI::App& app, Context& context) {
   CLI::App* defects = app.add_subcommand(
       "defects", "Defect pixel detection and the unit's dark and bright defect pixel tables");
@@ -270,6 +299,7 @@ void AddDefectCommands(CLI::App& app, Context& context) {
     context.action = [&context, uploadArgs] {
       const calibration::DefectTable table = ReadDefectList(uploadArgs->file);
       RequireConnection(context);
+      RefuseOutsideImage(table, CisType(), uploadArgs->file);
       Outcome(calibration::UploadDefectTable(uploadArgs->type, table),
               "Defect Pixel Table upload complete");
     };

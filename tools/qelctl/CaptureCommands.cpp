@@ -135,16 +135,17 @@ void SaveSettings(const Context& context, const std::string& path) {
 
 void LoadSettings(const Context& context, const std::string& path) {
   RequireConnection(context);
-  switch (capture::LoadSettings(path)) {
+  const int cisType = CisType();
+  std::string fault;
+  switch (capture::LoadSettings(path, cisType, &fault)) {
     case capture::SettingsLoad::kLoaded:
       std::printf("loaded %zu parameters from %s into the %s head\n",
-                  capture::SettingLines().size(), path.c_str(), picture::HeadTypeText(CisType()));
+                  capture::SettingLines().size(), path.c_str(), picture::HeadTypeText(cisType));
       return;
     case capture::SettingsLoad::kUnreadable:
       DeviceError("settings load: cannot read " + path);
     case capture::SettingsLoad::kNotSettings:
-      DeviceError("settings load: " + path +
-                  " is not a complete settings file; nothing was sent to the unit");
+      DeviceError("settings load: " + path + ": " + fault + "; nothing was sent to the unit");
     case capture::SettingsLoad::kSetterFailed:
       DeviceError("settings load: every value was sent, but the unit refused at least one");
   }

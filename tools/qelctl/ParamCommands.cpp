@@ -87,17 +87,11 @@ std::string Describe(const picture::DeviceValues& allowed) {
   return text;
 }
 
-// Values a Picture page control can produce for the attached head, else the register field's.
-picture::DeviceValues Allowed(const Named& named, int cisType) {
-  if (auto values = picture::ControlValues(named.function, cisType)) return *values;
-  return {picture::FieldRange(named.info->field), {}};
-}
-
 // `text` is the value as the command line gave it.
 void Set(const Context& context, const Named& named, long long value, const std::string& text) {
   RequireConnection(context);
   const int cisType = CisType();
-  const picture::DeviceValues allowed = Allowed(named, cisType);
+  const picture::DeviceValues allowed = picture::AllowedValues(named.function, cisType);
   if (value < allowed.range.min || value > allowed.range.max ||
       !allowed.Contains(static_cast<int>(value))) {
     const std::string what = named.info->count > 1

@@ -125,12 +125,19 @@ void CaptureCommands::LoadSettingsFile() {
   if (shell.op == nullptr) return;
   const QString path = shell.op->OpenFile(SettingsFileRequest(QStringLiteral("Open File")));
   if (path.isEmpty()) return;
-  if (capture::LoadSettingsFile(FilePath(path)) != 0) {
-    ShowMessage(shell.mainWindow, QStringLiteral("Load Parameter[%1] : Error!").arg(HeadType()),
-                PromptIcon::Warning);
+  std::string fault;
+  const SettingsLoad loaded =
+      capture::LoadSettings(FilePath(path), shell::View().cisType.load(), &fault);
+  // Values sent are on the unit even when a setter failed: the pages show what it holds now.
+  if (loaded == SettingsLoad::kLoaded || loaded == SettingsLoad::kSetterFailed) {
+    shell::InstalledHooks().refresh->FullRefresh();
+  }
+  if (loaded != SettingsLoad::kLoaded) {
+    QString text = QStringLiteral("Load Parameter[%1] : Error!").arg(HeadType());
+    if (!fault.empty()) text += QStringLiteral("\n") + QString::fromStdString(fault);
+    ShowMessage(shell.mainWindow, text, PromptIcon::Warning);
     return;
   }
-  shell::InstalledHooks().refresh->FullRefresh();
   ShowMessage(shell.mainWindow, QStringLiteral("Load Parameter[%1] : Complete.").arg(HeadType()),
               PromptIcon::Information);
 }

@@ -3,7 +3,9 @@
 
 #include <charconv>
 #include <cstdio>
-#include <sstream>
+#include <string_view>
+
+#include "viewer/picture/Controls.h"
 
 namespace capture {
 namespace {
@@ -52,14 +54,56 @@ constexpr Family kFamilies[] = {
     {"//CIS_OverCurrentDet", Param::kCIS_OverCurrentDet},
 };
 
-// A whole decimal int as the file holds it: an optional sign and digits, nothing else.
-bool ParseValue(const std::string& word, int& value) {
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The white-space separated words of a text, each with the line it stands on.
+class Words {
+ public:
+  explicit Words(std::string_view text) : text_(text) {}
+  bool Next(std::string_view& word) {
+    for (; at_ < text_.size() && IsSpace(text_[at_]); ++at_) {
+      if (text_[at_] == '\n') ++line_;
+    }
+    if (at_ == text_.size()) return false;
+    const size_t first = at_;
+    while (at_ < text_.size() && !IsSpace(text_[at_])) ++at_;
+    word = text_.substr(first, at_ - first);
+    return true;
+  }
+  int Line() const { return line_; }
+
+ private:
+  std::string_view text_;
+  size_t at_ = 0;
+  int line_ = 1;
+};
+
+// A whole decimal number as the file holds it: one optional sign and digits, nothing else.
+// Digits beyond the range of long long count as out of range, not as another spelling.
+enum class Number { kValue, kTooLarge, kNotANumber };
+Number ParseValue(std::string_view word, long long& value) {
   const char* first = word.data();
   const char* last = first + word.size();
-  if (first != last && *first == '+') ++first;
-  if (first == last || *first == '+') return false;
-  const auto [end, error] = std::from_chars(first, last, value);
-  return error == std::errc() && end == last;
+  const char* digits = first != last && (*first == '+' || *first == '-') ? first + 1 : first;
+  if (digits == last) return Number::kNotANumber;
+  for (const char* p = digits; p != last; ++p) {
+    if (*p < '0' || *p > '9') return Number::kNotANumber;
+  }
+  // from_chars takes a minus sign but no plus.
+  const auto [end, error] = std::from_chars(*first == '+' ? digits : first, last, value);
+  return error == std::errc() && end == last ? Number::kValue : Number::kTooLarge;
+}
+
+std::string KeyText(const SettingLine& line) {
+  return line.indexed ? line.key + std::to_string(line.function.index + 1) : line.key;
+}
+
+// A word as a refusal quotes it; a long one is cut.
+std::string Quoted(std::string_view word) {
+  constexpr size_t kShown = 24;
+  return "'" + std::string(word.substr(0, kShown)) + (word.size() > kShown ? "...'" : "'");
 }
 
 }  // namespace
@@ -103,20 +147,43 @@ int SaveSettingsFile(const std::string& path, files::Result* file) {
   return ok && written ? 0 : -1;
 }
 
-bool ParseSettings(const std::string& text, std::vector<int>& values) {
-  std::istringstream in(text);
-  std::string word;
-  if (!(in >> word) || word != kSettingsMagic) return false;
-  std::vector<int> parsed(SettingLines().size());
-  for (int& value : parsed) {
+bool ParseSettings(const std::string& text, int cisType, std::vector<int>& values,
+                   std::string* fault) {
+  auto refuse = [fault](const std::string& why) {
+    if (fault != nullptr) *fault = why;
+    return false;
+  };
+  Words words(text);
+  std::string_view word;
+  if (!words.Next(word) || word != kSettingsMagic) {
+    return refuse("line " + std::to_string(words.Line()) + " is not \"" + kSettingsMagic + "\"");
+  }
+  const std::vector<SettingLine>& lines = SettingLines();
+  std::vector<int> parsed(lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string key = KeyText(lines[i]);
+    if (!words.Next(word)) {
+      return refuse("the file ends before the value of " + key);
+    }
+    const std::string where = "line " + std::to_string(words.Line()) + " (" + key + "): ";
+    long long value = 0;
+    const Number number = ParseValue(word, value);
+    if (number == Number::kNotANumber) return refuse(where + Quoted(word) + " is not a number");
+    const picture::Range range = picture::AllowedValues(lines[i].function, cisType).range;
+    if (number == Number::kTooLarge || value < range.min || value > range.max) {
+      return refuse(where + Quoted(word) + " is outside " + std::to_string(range.min) + ".." +
+                    std::to_string(range.max) + " with a " + picture::HeadTypeText(cisType) +
+                    " head");
+    }
+    parsed[i] = static_cast<int>(value);
     // The key after each value only documents the line; it is not checked, but it must be there.
-    if (!(in >> word) || !ParseValue(word, value) || !(in >> word)) return false;
+    if (!words.Next(word)) return refuse(where + "the key after the value is missing");
   }
   values = std::move(parsed);
   return true;
 }
 
-SettingsLoad LoadSettings(const std::string& path) {
+SettingsLoad LoadSettings(const std::string& path, int cisType, std::string* fault) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return SettingsLoad::kUnreadable;
   std::string text(kMaxReadBytes, '\0');
@@ -125,7 +192,7 @@ SettingsLoad LoadSettings(const std::string& path) {
   std::fclose(file);
   if (readError) return SettingsLoad::kUnreadable;
   std::vector<int> values;
-  if (!ParseSettings(text, values)) return SettingsLoad::kNotSettings;
+  if (!ParseSettings(text, cisType, values, fault)) return SettingsLoad::kNotSettings;
 
   SettingsLoad result = SettingsLoad::kLoaded;
   const std::vector<SettingLine>& lines = SettingLines();
@@ -135,8 +202,8 @@ SettingsLoad LoadSettings(const std::string& path) {
   return result;
 }
 
-int LoadSettingsFile(const std::string& path) {
-  return LoadSettings(path) == SettingsLoad::kLoaded ? 0 : -1;
+int LoadSettingsFile(const std::string& path, int cisType) {
+  return LoadSettings(path, cisType) == SettingsLoad::kLoaded ? 0 : -1;
 }
 
 }  // namespace capture

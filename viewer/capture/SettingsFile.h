@@ -35,17 +35,22 @@ int SaveSettingsFile(const std::string& path, files::Result* file = nullptr);
 enum class SettingsLoad {
   kLoaded,
   kUnreadable,    // the file cannot be opened or read; nothing sent
-  kNotSettings,   // no magic line, or not 46 values with their keys; nothing sent
+  kNotSettings,   // no magic line, not 46 whole numbers with their keys, or a value outside
+                  // its page control's range for the head; nothing sent
   kSetterFailed,  // every value was sent, at least one setter failed
 };
 
 // Reads the 46 values first and sends them only when the file holds the magic line and all of
-// them; then calls every setter in file order.
-SettingsLoad LoadSettings(const std::string& path);
+// them, each within the range its Picture page control has with a cisType head; then calls
+// every setter in file order. A refused file leaves in `fault` what is wrong, with its line
+// and key.
+SettingsLoad LoadSettings(const std::string& path, int cisType, std::string* fault = nullptr);
 // The same as 0 (loaded) or -1.
-int LoadSettingsFile(const std::string& path);
+int LoadSettingsFile(const std::string& path, int cisType);
 
-// The values of a settings file's text, or false when it is not a complete settings file.
-bool ParseSettings(const std::string& text, std::vector<int>& values);
+// The values of a settings file's text, or false (and in `fault` why) when it is not a complete
+// settings file or a value lies outside its control's range with a cisType head.
+bool ParseSettings(const std::string& text, int cisType, std::vector<int>& values,
+                   std::string* fault = nullptr);
 
 }  // namespace capture

@@ -10,11 +10,19 @@ std::optional<uint32_t> MeasuredRate(int frames, int64_t elapsedMs) {
   return uint32_t(rate);
 }
 
+void ArrivalRate::Frame(int64_t ms) {
+  const int64_t waited = ms - lastMs_;
+  lastMs_ = ms;
+  if (waited < 0 || waited > kFrameGapMs) return;
+  ++frames_;
+  elapsedMs_ += waited;
+}
+
 int VideoFile::Open(const std::string& path, int side, int64_t startMs, SegmentLimits limits) {
   side_ = side;
   frames_ = 0;
   encodedLength_ = 0;
-  startMs_ = lastFrameMs_ = startMs;
+  arrival_ = ArrivalRate(startMs);
   writtenRate_.reset();
   const int opened = writer_.Open(path, limits);
   if (opened != AviWriter::kOk) return opened;
@@ -36,7 +44,7 @@ int VideoFile::Append() {
   encodedLength_ = 0;
   if (result == AviWriter::kOk) {
     ++frames_;
-    lastFrameMs_ = encodedMs_;
+    arrival_.Frame(encodedMs_);
   }
   return result;
 }
@@ -44,7 +52,7 @@ int VideoFile::Append() {
 int VideoFile::Close() {
   if (!writer_.IsOpen()) return AviWriter::kNotOpen;
   bool ok = true;
-  if (const auto rate = MeasuredRate(frames_, lastFrameMs_ - startMs_)) {
+  if (const auto rate = arrival_.Rate()) {
     ok = writer_.SetFrameRate(*rate, kMeasuredScale) == AviWriter::kOk;
     writtenRate_ = rate;
   }

@@ -21,6 +21,26 @@ constexpr uint32_t kMeasuredScale = 100;
 // it would be 0.
 std::optional<uint32_t> MeasuredRate(int frames, int64_t elapsedMs);
 
+// A wait for a frame longer than this is an outage (unit unplugged, stream stalled), not a
+// frame period.
+constexpr int64_t kFrameGapMs = 1000;
+
+// The rate frames came at while they were arriving: each frame counts with the time since the
+// one before (the first since the start), except after an outage, so a recording across an
+// unplug plays at the speed it was taken and the outage passes as a cut.
+class ArrivalRate {
+ public:
+  explicit ArrivalRate(int64_t startMs = 0) : lastMs_(startMs) {}
+  void Frame(int64_t ms);
+  // MeasuredRate of the counted frames over their time.
+  std::optional<uint32_t> Rate() const { return MeasuredRate(frames_, elapsedMs_); }
+
+ private:
+  int64_t lastMs_;
+  int frames_ = 0;
+  int64_t elapsedMs_ = 0;
+};
+
 class VideoFile {
  public:
   // Creates the file for side x side frames; startMs is the time the measured rate counts from.
@@ -47,9 +67,8 @@ class VideoFile {
   int side_ = 0;
   int frames_ = 0;
   size_t encodedLength_ = 0;
-  int64_t startMs_ = 0;
   int64_t encodedMs_ = 0;
-  int64_t lastFrameMs_ = 0;
+  ArrivalRate arrival_;
   std::optional<uint32_t> writtenRate_;
 };
 

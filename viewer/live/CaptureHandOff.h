@@ -24,14 +24,14 @@ class CaptureHandOff {
   void Free();
   bool Exists() const;
 
-  // Display thread: unless the recorder holds the bitmap, `write(bitmap)` fills it with a
-  // picture of side x side pixels and the frame sequence advances. False when nothing was
-  // written.
+  // Display thread: while a recorder takes frames and does not hold the bitmap,
+  // `write(bitmap)` fills it with a picture of side x side pixels and the frame sequence
+  // advances. False when nothing was written.
   template <typename Write>
   bool Offer(int side, Write&& write) {
     {
       std::lock_guard<std::mutex> lock(guard_);
-      if (!bitmap_ || encoderBusy_) return false;
+      if (!bitmap_ || encoderBusy_ || interrupted_) return false;
       write(bitmap_.get());
       side_ = side;
       ++frameSequence_;
@@ -48,7 +48,8 @@ class CaptureHandOff {
   void Release();
 
   // Ends a recorder's wait and makes every claim fail until Resume(), so a recorder that is
-  // told to stop does not sleep through it.
+  // told to stop does not sleep through it. No frame is converted meanwhile: only a recorder
+  // reads the bitmap. Interrupted until the first Resume().
   void Interrupt();
   void Resume();
   bool Interrupted() const;
@@ -65,7 +66,7 @@ class CaptureHandOff {
   std::condition_variable frameWritten_;
   std::unique_ptr<uint8_t[]> bitmap_;
   bool encoderBusy_ = false;
-  bool interrupted_ = false;
+  bool interrupted_ = true;
   uint32_t frameSequence_ = 0;
   int side_ = 0;
 };

@@ -13,6 +13,7 @@ bool DisplayBitmap::Create() {
   memory_.reset(new (std::nothrow) uint8_t[2 * live::kDisplayBytes]());
   front_ = memory_ ? memory_.get() : nullptr;
   back_ = memory_ ? memory_.get() + live::kDisplayBytes : nullptr;
+  frontDirty_ = backDirty_ = 0;
   return memory_ != nullptr;
 }
 
@@ -31,11 +32,14 @@ bool DisplayBitmap::Exists() const {
 void DisplayBitmap::Publish() {
   std::lock_guard<std::mutex> lock(guard_);
   std::swap(front_, back_);
+  std::swap(frontDirty_, backDirty_);
 }
 
 void DisplayBitmap::ShowNoSignal() {
   std::lock_guard<std::mutex> lock(guard_);
-  if (front_ != nullptr) live::PaintNoSignal(front_);
+  if (front_ == nullptr) return;
+  live::PaintNoSignal(front_);
+  frontDirty_ = live::kDisplaySide;
 }
 
 }  // namespace shell

@@ -20,6 +20,10 @@ class DisplayBitmap {
 
   // Display thread only; null while the bitmap does not exist.
   uint8_t* Back() { return back_; }
+  // Display thread only: the back buffer is black outside its top-left square of this side
+  // (what a render may pass as its dirty side); the drawing into it says what it left.
+  int BackDirtySide() const { return backDirty_; }
+  void SetBackDirtySide(int side) { backDirty_ = side; }
   // Makes the back buffer the shown picture.
   void Publish();
 
@@ -40,6 +44,8 @@ class DisplayBitmap {
   std::unique_ptr<uint8_t[]> memory_;
   uint8_t* front_ = nullptr;
   uint8_t* back_ = nullptr;
+  int frontDirty_ = 0;
+  int backDirty_ = 0;
 };
 
 }  // namespace shell

@@ -91,17 +91,23 @@ void DisplayThread::Body() {
       zoom = live::ZoomFactor(view.zoomIndex.load());
       raw = view.rawView.load();
       if (display != nullptr) {
+        const int dirty = shell.displayBitmap.BackDirtySide();
         if (raw) {
-          live::RenderMono(frame.get(), cisType, zoom, display);
+          live::RenderMono(frame.get(), cisType, zoom, display, dirty);
         } else {
-          live::RenderColour(frame.get(), cisType, zoom, display);
+          live::RenderColour(frame.get(), cisType, zoom, display, dirty);
         }
         if (!view.showBoundaryPixels.load()) live::BlankBoundary(cisType, zoom, display);
       }
     }
+    // Only the picture changes from frame to frame; the overlays may reach beyond it.
+    const bool limit = view.limitReached.load() != 0;
+    const bool overlays = limit || raw;
     if (display != nullptr) {
-      if (view.limitReached.load() != 0) live::DrawLimitNotice(display);
+      if (limit) live::DrawLimitNotice(display);
       if (raw) hooks.frames->DrawDefectOverlay(display, cisType, zoom);
+      shell.displayBitmap.SetBackDirtySide(overlays ? live::kDisplaySide
+                                                    : live::PictureSide(cisType, zoom));
     }
 
     const int target = view.displayTarget.load();
@@ -109,8 +115,6 @@ void DisplayThread::Body() {
       // Playback covers the Picture page's image area; the Calibration page keeps its live view.
       if (display != nullptr && (!hooks.playback->Active() || target == kCalibrationPage)) {
         shell.displayBitmap.Publish();
-        // Only the picture changes from frame to frame; the overlays may reach beyond it.
-        const bool overlays = view.limitReached.load() != 0 || raw;
         RequestImageRepaint(target,
                             overlays ? live::kDisplaySide : live::PictureSide(cisType, zoom));
       }

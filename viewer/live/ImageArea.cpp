@@ -3,12 +3,26 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include "viewer/live/Render.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/Shell.h"
 
 namespace shell {
+
+int RepaintDelayMs(int64_t sinceLastMs, int periodMs) {
+  if (sinceLastMs < 0) return 0;
+  return int(std::max<int64_t>(periodMs - sinceLastMs, 0));
+}
+
+int RefreshPeriodMs(double refreshRate) {
+  if (!(refreshRate >= 1.0)) refreshRate = 60.0;
+  return std::max(1, int(std::ceil(1000.0 / refreshRate)));
+}
 
 ImageArea::ImageArea(QWidget* parent)
     : QWidget(parent), picture_(live::kDisplaySide, live::kDisplaySide, QImage::Format_RGB32) {
@@ -17,6 +31,35 @@ ImageArea::ImageArea(QWidget* parent)
   // Every pixel is painted from the bitmap; no background fill first.
   setAttribute(Qt::WA_OpaquePaintEvent);
   picture_.fill(Qt::black);
+  refreshTimer_.setSingleShot(true);
+  refreshTimer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&refreshTimer_, &QTimer::timeout, this, [this] { RepaintNow(); });
+}
+
+ImageArea::~ImageArea() {
+  // The requester waits for its call before it asks again.
+  if (takeSide_) std::exchange(takeSide_, nullptr)();
+}
+
+void ImageArea::RepaintAtRefresh(std::function<int()> takeSide) {
+  takeSide_ = std::move(takeSide);
+  if (refreshTimer_.isActive()) return;
+  const QScreen* shown = screen();
+  const int period = RefreshPeriodMs(shown != nullptr ? shown->refreshRate() : 0.0);
+  const int delay = sinceRepaint_.isValid() ? RepaintDelayMs(sinceRepaint_.elapsed(), period) : 0;
+  if (delay == 0) {
+    RepaintNow();
+  } else {
+    refreshTimer_.start(delay);
+  }
+}
+
+void ImageArea::RepaintNow() {
+  if (!takeSide_) return;
+  const int side = std::exchange(takeSide_, nullptr)();
+  if (side <= 0) return;
+  sinceRepaint_.start();
+  update(0, 0, side, side);
 }
 
 void ImageArea::paintEvent(QPaintEvent* event) {

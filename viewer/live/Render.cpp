@@ -332,9 +332,22 @@ void MonoRow(const uint8_t* src, int pairs, uint8_t* out) {
 
 using RowFn = void (*)(const uint8_t*, int, uint8_t*);
 
+// Blackens the part of the top-left dirty x dirty square that lies outside the side x side
+// picture.
+void ClearAround(uint8_t* display, int side, int dirty) {
+  dirty = std::min(dirty, kDisplaySide);
+  if (dirty <= side) return;
+  for (int y = 0; y < dirty; ++y) {
+    const int from = y < side ? side : 0;
+    std::memset(display + size_t(kDisplaySide - 1 - y) * kDisplayRowBytes + size_t(from) * 3, 0,
+                size_t(dirty - from) * 3);
+  }
+}
+
 // Converts the frame row by row, each converted row copied into the z - 1 picture rows below it;
-// only the bitmap area the picture does not cover is cleared.
-void RenderFrame(const uint8_t* frame, int cisType, int z, uint8_t* display, RowFn row) {
+// only the part of the bitmap outside the picture that may not be black yet is cleared.
+void RenderFrame(const uint8_t* frame, int cisType, int z, uint8_t* display, RowFn row,
+                 int dirtySide) {
   if (frame == nullptr || display == nullptr) return;
   const int n = Geometry(cisType).n;
   const int side = PictureSide(cisType, z);
@@ -342,13 +355,12 @@ void RenderFrame(const uint8_t* frame, int cisType, int z, uint8_t* display, Row
   const size_t pictureBytes = size_t(side) * 3;
   const size_t frameRowBytes = size_t(n) * 4;
 
-  std::memset(display, 0, size_t(kDisplaySide - side) * kDisplayRowBytes);
+  ClearAround(display, side, dirtySide);
   for (int r = 0; r < count; ++r) {
     uint8_t* line = display + size_t(kDisplaySide - 1 - r * z) * kDisplayRowBytes;
     row(frame + r * frameRowBytes, count / 2, line);
-    std::memset(line + pictureBytes, 0, kDisplayRowBytes - pictureBytes);
     for (int k = 1; k < z; ++k)
-      std::memcpy(line - size_t(k) * kDisplayRowBytes, line, kDisplayRowBytes);
+      std::memcpy(line - size_t(k) * kDisplayRowBytes, line, pictureBytes);
   }
 }
 
@@ -377,14 +389,16 @@ void FillRect(uint8_t* display, int x0, int y0, int x1, int y1, uint32_t colour)
   x1 = std::min(x1, kDisplaySide);
   y1 = std::min(y1, kDisplaySide);
   if (x0 >= x1 || y0 >= y1) return;
-  for (int y = y0; y < y1; ++y) {
-    uint8_t* p = display + size_t(kDisplaySide - 1 - y) * kDisplayRowBytes + size_t(x0) * 3;
-    for (int x = x0; x < x1; ++x) {
-      *p++ = uint8_t(colour);
-      *p++ = uint8_t(colour >> 8);
-      *p++ = uint8_t(colour >> 16);
-    }
+  // The first row pixel by pixel, the others copied from it.
+  const size_t bytes = size_t(x1 - x0) * 3;
+  uint8_t* first = display + size_t(kDisplaySide - 1 - y0) * kDisplayRowBytes + size_t(x0) * 3;
+  for (size_t i = 0; i < bytes; i += 3) {
+    first[i] = uint8_t(colour);
+    first[i + 1] = uint8_t(colour >> 8);
+    first[i + 2] = uint8_t(colour >> 16);
   }
+  for (int y = y0 + 1; y < y1; ++y)
+    std::memcpy(first - size_t(y - y0) * kDisplayRowBytes, first, bytes);
 }
 
 void SetPixel(uint8_t* display, int x, int y, uint32_t colour) {
@@ -427,25 +441,25 @@ int CheckFrame(const uint8_t* frame, uint32_t length, int cisType) {
   return 0;
 }
 
-void RenderColour(const uint8_t* frame, int cisType, int zoom, uint8_t* display) {
+void RenderColour(const uint8_t* frame, int cisType, int zoom, uint8_t* display, int dirtySide) {
   switch (SaneZoom(zoom)) {
     case 2:
-      return RenderFrame(frame, cisType, 2, display, ColourRow<2>);
+      return RenderFrame(frame, cisType, 2, display, ColourRow<2>, dirtySide);
     case 4:
-      return RenderFrame(frame, cisType, 4, display, ColourRow<4>);
+      return RenderFrame(frame, cisType, 4, display, ColourRow<4>, dirtySide);
     default:
-      return RenderFrame(frame, cisType, 1, display, ColourRow<1>);
+      return RenderFrame(frame, cisType, 1, display, ColourRow<1>, dirtySide);
   }
 }
 
-void RenderMono(const uint8_t* frame, int cisType, int zoom, uint8_t* display) {
+void RenderMono(const uint8_t* frame, int cisType, int zoom, uint8_t* display, int dirtySide) {
   switch (SaneZoom(zoom)) {
     case 2:
-      return RenderFrame(frame, cisType, 2, display, MonoRow<2>);
+      return RenderFrame(frame, cisType, 2, display, MonoRow<2>, dirtySide);
     case 4:
-      return RenderFrame(frame, cisType, 4, display, MonoRow<4>);
+      return RenderFrame(frame, cisType, 4, display, MonoRow<4>, dirtySide);
     default:
-      return RenderFrame(frame, cisType, 1, display, MonoRow<1>);
+      return RenderFrame(frame, cisType, 1, display, MonoRow<1>, dirtySide);
   }
 }
 

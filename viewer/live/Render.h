@@ -66,9 +66,13 @@ int CheckFrame(const uint8_t* frame, uint32_t length, int cisType);
 // Convert a whole frame (FrameBytes(cisType) bytes) into the display bitmap, each pixel a
 // zoom x zoom block in the top-left corner; the rest of the bitmap becomes black. zoom is a zoom
 // factor (1, 2 or 4; other values count as 1); a picture larger than the bitmap is cut at its
-// edges.
-void RenderColour(const uint8_t* frame, int cisType, int zoom, uint8_t* display);
-void RenderMono(const uint8_t* frame, int cisType, int zoom, uint8_t* display);
+// edges. The caller may say that the bitmap is black outside its top-left dirtySide square
+// already (say, the side it rendered there last, with nothing drawn beyond), so that only the
+// rest of that square is cleared.
+void RenderColour(const uint8_t* frame, int cisType, int zoom, uint8_t* display,
+                  int dirtySide = kDisplaySide);
+void RenderMono(const uint8_t* frame, int cisType, int zoom, uint8_t* display,
+                int dirtySide = kDisplaySide);
 
 // Blacken the boundary ring (b x zoom pixels wide) of the picture the render functions drew.
 void BlankBoundary(int cisType, int zoom, uint8_t* display);

@@ -245,6 +245,12 @@ std::optional<DeviceValues> ControlValues(DeviceFunction function, int cisType) 
   return std::nullopt;
 }
 
+DeviceValues AllowedValues(DeviceFunction function, int cisType) {
+  if (auto values = ControlValues(function, cisType)) return *values;
+  if (function.param >= Param::kNone) return {{0, 0}, {}};
+  return {FieldRange(Info(function.param).field), {}};
+}
+
 Texts ZoomTexts(int cisType) {
   return cisType == 0 ? Texts(kZoom40K) : Texts(kZoom160K);
 }

@@ -142,6 +142,9 @@ struct DeviceValues {
   bool Contains(int v) const;
 };
 std::optional<DeviceValues> ControlValues(DeviceFunction function, int cisType);
+// What `function` may be given with the attached head: its Picture control's values, or the
+// register field's range for a parameter no control sends.
+DeviceValues AllowedValues(DeviceFunction function, int cisType);
 
 // "40K" or "160K", the name of a head type in texts and file names (0 is 40K, any other value
 // 160K, as the library's register bank).

@@ -29,11 +29,16 @@ void RequestImageRepaint(int page, int side) {
   }
   if (shell.repaintPending[page].exchange(true)) return;
   PostToGui([page] {
-    Shell& s = TheShell();
-    s.repaintPending[page] = false;
-    const int covered = s.repaintSide[page].exchange(0);
-    if (LivePage* p = s.pages[page]; p != nullptr && covered > 0) {
-      p->Image()->update(0, 0, covered, covered);
+    // Requests until the repaint runs only grow its side; no further job is posted meanwhile.
+    auto take = [page] {
+      Shell& s = TheShell();
+      s.repaintPending[page] = false;
+      return s.repaintSide[page].exchange(0);
+    };
+    if (LivePage* p = TheShell().pages[page]) {
+      p->Image()->RepaintAtRefresh(take);
+    } else {
+      take();
     }
   });
 }

@@ -30,8 +30,9 @@ struct Shell {
   std::array<QPointer<LivePage>, kPageCount> pages;
   QPointer<MainWindow> mainWindow;
 
-  // One queued repaint per page at a time, so a fast stream cannot flood the GUI queue; the
-  // side of the top-left square it must cover grows with every request until it runs.
+  // One repaint per page at a time, painted at the screen's next refresh, so a fast stream
+  // neither floods the GUI queue nor paints pictures no screen shows; the side of the top-left
+  // square it must cover grows with every request until it runs.
   std::array<std::atomic<bool>, kPageCount> repaintPending{};
   std::array<std::atomic<int>, kPageCount> repaintSide{};
   std::array<std::atomic<int>, kPageCount> lastRepaintSide{};
