@@ -1,10 +1,12 @@
 // Media playback in the running viewer: placement over the image area at every zoom, stills,
 // pause, the end of a file, refused and breaking files, the commands and the live view beside it.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -475,6 +477,32 @@ TEST_F(PlaybackTest, PlayOptionOpensAFileAtStartUpAndTheScreenshotShowsIt) {
   }
   EXPECT_TRUE(found);
   EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(PlaybackTest, ScreenshotModeWritesTheBoxAfterTheFirstFrameOutAndEnds) {
+  // Nobody can close a box in this mode: its text goes to standard error and the program ends.
+  const struct {
+    QString file;
+    const char* box;
+  } runs[] = {{Video(QStringLiteral("one.avi"), 1), "Reached End of File"},
+              {Video(QStringLiteral("broken.avi"), 3, 200, 30, 1), "Error Abort"}};
+  for (const auto& run : runs) {
+    const QString shot = dir_.filePath(QStringLiteral("shot.png"));
+    QFile::remove(shot);
+    QProcess viewer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    viewer.setProcessEnvironment(environment);
+    viewer.start(QStringLiteral(QEL_VIEWER_PATH),
+                 {"--simulate", "--play", run.file, "--screenshot", shot});
+    const bool ended = viewer.waitForFinished(10000 * kSlow);
+    if (!ended) viewer.kill();
+    viewer.waitForFinished();
+    EXPECT_TRUE(ended) << run.box;
+    EXPECT_EQ(viewer.exitCode(), 0) << run.box;
+    EXPECT_FALSE(QImage(shot).isNull()) << run.box;
+    EXPECT_THAT(viewer.readAllStandardError().toStdString(), testing::HasSubstr(run.box));
+  }
 }
 
 }  // namespace
