@@ -2,9 +2,12 @@
 // unit's values and the head's records on both pages, through unplugging, head changes and the
 // menu, and the controls dump of the command line.
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QSlider>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "tests/gui/ViewerFixture.h"
 #include "viewer/shell/Ids.h"
@@ -13,6 +16,8 @@
 namespace {
 
 using nlohmann::json;
+
+const QString kSerial = QStringLiteral("E2E-\u00E9");
 
 class RefreshGuiTest : public ViewerTest {
  protected:
@@ -23,7 +28,8 @@ class RefreshGuiTest : public ViewerTest {
     const uint8_t header[] = {'Q', 'E', 'L', 0, 1, 0, 0};
     std::copy(std::begin(header), std::end(header), head.begin());
     std::fill_n(head.begin() + 0x10, 14, 0);
-    const std::string serial = "E2E-7";
+    // The serial number is bytes, one Latin-1 character each, as the page writes it.
+    const std::string serial = "E2E-\xE9";
     std::copy(serial.begin(), serial.end(), head.begin() + 0x10);
     head[0x20] = 12;  // usage count
     head[0x24] = 90;  // upper limit
@@ -48,7 +54,7 @@ class RefreshGuiTest : public ViewerTest {
 
 TEST_F(RefreshGuiTest, UnitValuesAndHeadRecordsShowOnBothPagesAndComeBackAfterAReplug) {
   Start();
-  ASSERT_TRUE(WaitFor([&] { return BothPagesShow(9102, "E2E-7"); }, 2000));
+  ASSERT_TRUE(WaitFor([&] { return BothPagesShow(9102, kSerial); }, 2000));
   EXPECT_EQ(Window()->windowTitle(), "QEL_Viewer [40K]");
   EXPECT_TRUE(BothPagesShow(9101, "Yes"));
   EXPECT_TRUE(BothPagesShow(9103, "12"));
@@ -71,7 +77,7 @@ TEST_F(RefreshGuiTest, UnitValuesAndHeadRecordsShowOnBothPagesAndComeBackAfterAR
   // The same head comes back: its records show again, with the values of a unit just powered.
   QELSIM_SetPlugged(1);
   EXPECT_TRUE(
-      WaitFor([&] { return BothPagesShow(9102, "E2E-7") && BothPagesShow(9103, "12"); }, 2000));
+      WaitFor([&] { return BothPagesShow(9102, kSerial) && BothPagesShow(9103, "12"); }, 2000));
   EXPECT_EQ(Window()->windowTitle(), "QEL_Viewer [40K]");
   EXPECT_TRUE(WaitFor([&] { return SlidersShow(7001, 0); }, 1000));
 }
@@ -131,12 +137,70 @@ TEST_F(RefreshGuiTest, DumpControlsWritesTheUnitsValuesThenTheProgramEnds) {
     return json();
   };
   EXPECT_EQ(entry(101, 1001)["items"], json({"Picture", "Calibration"}));
-  EXPECT_EQ(entry(102, 9102)["text"], "E2E-7");
-  EXPECT_EQ(entry(103, 9102)["text"], "E2E-7");
+  EXPECT_EQ(entry(102, 9102)["text"], kSerial.toStdString());
+  EXPECT_EQ(entry(103, 9102)["text"], kSerial.toStdString());
   EXPECT_EQ(entry(102, 7001)["value"], 77);
   EXPECT_EQ(entry(103, 7001)["value"], 77);
   EXPECT_EQ(entry(102, 7028)["value"], 12);
   EXPECT_EQ(entry(102, 5002)["text"], "MGC");
+}
+
+TEST_F(RefreshGuiTest, EveryControlStandsBesideTheImageWithRoomForItsText) {
+  // Both window modes, both heads, and in the compact window every group of the selectors.
+  shell::InstallProgramHooks();
+  std::map<int, int> heights;
+  for (int mode : {0, 1}) {
+    QFile ini(dir_.filePath("QEL_Viewer.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write(QStringLiteral("[QEL_Viewer]\nWindowMode=%1\n").arg(mode).toLatin1());
+    ini.close();
+    for (int head : {0, 1}) {
+      const std::string run =
+          "WindowMode " + std::to_string(mode) + ", head " + std::to_string(head);
+      shell::Options options;
+      options.simulate = true;
+      options.simulatedHead = head;
+      options.dumpControls = dir_.filePath("controls.json");
+      options.screenshot = dir_.filePath("window.png");
+      ASSERT_EQ(shell::Application(op_).Run(options), 0) << run;
+      QFile file(options.dumpControls);
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+      const json dump = json::parse(file.readAll().toStdString());
+      auto rect = [](const json& e) {
+        return QRect(e["x"].get<int>(), e["y"].get<int>(), e["width"], e["height"]);
+      };
+      // The window shows its whole content, at one height in both modes.
+      const QSize window = QImage(options.screenshot).size();
+      if (mode == 0) heights[head] = window.height();
+      EXPECT_EQ(window.height(), heights[head]) << run;
+      std::map<int, QRect> images;
+      std::set<int> groupColumns, gammaButtonWidths;
+      for (const json& e : dump) {
+        EXPECT_TRUE(e["id"] != 1001 || QRect(QPoint(), window).contains(rect(e))) << run;
+        if (e["id"] == shell::kIdImageArea) images[e["page"]] = rect(e);
+        if (e["page"] == 103 && e["id"] >= 3007 && e["id"] <= 3010) {
+          gammaButtonWidths.insert(e["width"].get<int>());
+        }
+        if (e["id"] >= 9501 && e["id"] <= 9505 && e["visible"] && mode == 0) {
+          groupColumns.insert(e["x"].get<int>());
+        }
+      }
+      // The compact window's parameter column stands in one place for every group.
+      EXPECT_TRUE(mode != 0 || groupColumns.size() == 1) << run;
+      EXPECT_EQ(gammaButtonWidths.size(), 1u) << run;
+      for (const json& e : dump) {
+        const std::string what = run + ", page " + e["page"].dump() + ", id " + e["id"].dump();
+        const auto image = images.find(e["page"]);
+        if (image == images.end() || e["id"] == shell::kIdImageArea) continue;
+        EXPECT_FALSE(rect(e).intersects(image->second)) << what;
+        EXPECT_TRUE(e["fits"].get<bool>()) << what;
+        // Separator 9308 is in the Camera Info box, and every group's controls are listed as
+        // they show when their group is chosen (3008 stands in a group on each page).
+        const bool shows = e["id"] == shell::kIdCameraInfoSeparator || e["id"] == 3008;
+        EXPECT_TRUE(!shows || e["visible"].get<bool>()) << what;
+      }
+    }
+  }
 }
 
 }  // namespace

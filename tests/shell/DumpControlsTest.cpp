@@ -114,6 +114,11 @@ TEST_F(DumpControlsTest, DescribesEveryNumberedControlOnItsPage) {
   EXPECT_EQ(label["enabled"], true);
   EXPECT_EQ(Entry(dump, 102, 3006)["visible"], false);
 
+  EXPECT_EQ(label["width"], 0);  // what is not seen takes no room
+  EXPECT_EQ(Entry(dump, 102, 3006)["height"], 0);
+  EXPECT_EQ(exposure["width"], 120);
+  EXPECT_EQ(exposure["height"], 20);
+
   // Controls of the hidden tab are described as they show once their page is chosen.
   const json zoom = Entry(dump, 103, 5001);
   EXPECT_EQ(zoom["class"], "QComboBox");
@@ -125,6 +130,22 @@ TEST_F(DumpControlsTest, DescribesEveryNumberedControlOnItsPage) {
   EXPECT_EQ(frames["value"], 3);
   EXPECT_EQ(frames["min"], 1);
   EXPECT_EQ(frames["max"], 100);
+}
+
+TEST_F(DumpControlsTest, AViewDescribesWhatItShowsWithItsPlaceAndWhetherTextsFit) {
+  QWidget* parked = picture->findChild<QWidget*>("9502");
+  auto* label = parked->findChild<QLabel*>("6009");
+  label->setGeometry(10, 20, 8, 20);  // too narrow for "Red Gain"
+  const shell::DumpView views[] = {{parked, [parked] { parked->move(100, 50); }}};
+  const json dump = shell::ControlsJson(window, views);
+  const json shown = Entry(dump, 102, 6009);
+  EXPECT_EQ(shown["visible"], true);
+  const QPoint at = parked->mapTo(&window, QPoint(10, 20));
+  EXPECT_EQ(QRect(shown["x"], shown["y"], shown["width"], shown["height"]),
+            QRect(at, QSize(8, 20)));
+  EXPECT_EQ(shown["fits"], false);
+  label->resize(label->sizeHint());
+  EXPECT_EQ(Entry(shell::ControlsJson(window, views), 102, 6009)["fits"], true);
 }
 
 TEST_F(DumpControlsTest, WritesTheFileOrSaysItCannot) {

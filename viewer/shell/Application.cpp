@@ -15,7 +15,6 @@
 #include "viewer/capture/CaptureCommands.h"
 #include "viewer/live/Render.h"
 #include "viewer/playback/Player.h"
-#include "viewer/shell/DumpControls.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Shell.h"
@@ -205,7 +204,7 @@ int Application::SaveAndExit(const Options& options) {
   };
   const QString late = QStringLiteral("%1 written without %2, none within %3 ms");
   if (dump) {
-    if (!DumpControls(*window_, options.dumpControls)) {
+    if (!window_->DumpControls(options.dumpControls)) {
       fail(1, QStringLiteral("cannot write %1").arg(options.dumpControls));
     } else if (!valuesShown()) {
       fail(2, late.arg(options.dumpControls, QStringLiteral("the unit's values"))
@@ -216,8 +215,8 @@ int Application::SaveAndExit(const Options& options) {
     if (!window_->grab().save(options.screenshot, "PNG")) {
       fail(1, QStringLiteral("cannot write %1").arg(options.screenshot));
     } else if (!showsPicture()) {
-      fail(2, late.arg(options.screenshot,
-                       played ? QStringLiteral("the played picture") : QStringLiteral("live frames"))
+      fail(2, late.arg(options.screenshot, played ? QStringLiteral("the played picture")
+                                                  : QStringLiteral("live frames"))
                   .arg(kScreenshotTimeoutMs));
     }
   }

@@ -33,6 +33,11 @@ class MainWindow : public QMainWindow {
   // The close sequence has run: recording stopped, no display target, display thread ended.
   bool Closed() const { return closed_; }
 
+  // Writes the controls as JSON (DumpControls): every page as it shows when chosen and, in the
+  // compact layout, every parameter group as it shows when selected; the window is put back
+  // afterwards. False when the file cannot be written.
+  bool DumpControls(const QString& path);
+
   // Sizes the tab control and the scrolled content so that the pages' whole layouts show;
   // called again when a page's layout grew.
   void FitContentToPages();
