@@ -146,59 +146,45 @@ TEST_F(RefreshGuiTest, DumpControlsWritesTheUnitsValuesThenTheProgramEnds) {
 }
 
 TEST_F(RefreshGuiTest, EveryControlStandsBesideTheImageWithRoomForItsText) {
-  // Both window modes, both heads, and in the compact window every group of the selectors.
+  // Both window modes and heads; the dump holds every group of the compact window as chosen.
   shell::InstallProgramHooks();
   std::map<int, int> heights;
-  for (int mode : {0, 1}) {
+  for (int run = 0; run < 4; ++run) {
+    const int mode = run / 2, head = run % 2;
+    SCOPED_TRACE("WindowMode " + std::to_string(mode) + ", head " + std::to_string(head));
     QFile ini(dir_.filePath("QEL_Viewer.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write(QStringLiteral("[QEL_Viewer]\nWindowMode=%1\n").arg(mode).toLatin1());
     ini.close();
-    for (int head : {0, 1}) {
-      const std::string run =
-          "WindowMode " + std::to_string(mode) + ", head " + std::to_string(head);
-      shell::Options options;
-      options.simulate = true;
-      options.simulatedHead = head;
-      options.dumpControls = dir_.filePath("controls.json");
-      options.screenshot = dir_.filePath("window.png");
-      ASSERT_EQ(shell::Application(op_).Run(options), 0) << run;
-      QFile file(options.dumpControls);
-      ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-      const json dump = json::parse(file.readAll().toStdString());
-      auto rect = [](const json& e) {
-        return QRect(e["x"].get<int>(), e["y"].get<int>(), e["width"], e["height"]);
-      };
-      // The window shows its whole content, at one height in both modes.
-      const QSize window = QImage(options.screenshot).size();
-      if (mode == 0) heights[head] = window.height();
-      EXPECT_EQ(window.height(), heights[head]) << run;
-      std::map<int, QRect> images;
-      std::set<int> groupColumns, gammaButtonWidths;
-      for (const json& e : dump) {
-        EXPECT_TRUE(e["id"] != 1001 || QRect(QPoint(), window).contains(rect(e))) << run;
-        if (e["id"] == shell::kIdImageArea) images[e["page"]] = rect(e);
-        if (e["page"] == 103 && e["id"] >= 3007 && e["id"] <= 3010) {
-          gammaButtonWidths.insert(e["width"].get<int>());
-        }
-        if (e["id"] >= 9501 && e["id"] <= 9505 && e["visible"] && mode == 0) {
-          groupColumns.insert(e["x"].get<int>());
-        }
-      }
-      // The compact window's parameter column stands in one place for every group.
-      EXPECT_TRUE(mode != 0 || groupColumns.size() == 1) << run;
-      EXPECT_EQ(gammaButtonWidths.size(), 1u) << run;
-      for (const json& e : dump) {
-        const std::string what = run + ", page " + e["page"].dump() + ", id " + e["id"].dump();
-        const auto image = images.find(e["page"]);
-        if (image == images.end() || e["id"] == shell::kIdImageArea) continue;
-        EXPECT_FALSE(rect(e).intersects(image->second)) << what;
-        EXPECT_TRUE(e["fits"].get<bool>()) << what;
-        // Separator 9308 is in the Camera Info box, and every group's controls are listed as
-        // they show when their group is chosen (3008 stands in a group on each page).
-        const bool shows = e["id"] == shell::kIdCameraInfoSeparator || e["id"] == 3008;
-        EXPECT_TRUE(!shows || e["visible"].get<bool>()) << what;
-      }
+    shell::Options options{.simulate = true, .simulatedHead = head};
+    options.dumpControls = dir_.filePath("controls.json");
+    options.screenshot = dir_.filePath("window.png");
+    ASSERT_EQ(shell::Application(op_).Run(options), 0);
+    QFile file(options.dumpControls);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const json dump = json::parse(file.readAll().toStdString());
+    auto rect = [](const json& e) { return QRect(e["x"], e["y"], e["width"], e["height"]); };
+    // The whole content shows, at the compact window's height in both modes.
+    const QSize window = QImage(options.screenshot).size();
+    EXPECT_EQ(window.height(), heights.emplace(head, window.height()).first->second);
+    std::map<int, QRect> images;
+    std::set<int> columns, gammaWidths;
+    for (const json& e : dump) {
+      const int id = e["id"];
+      EXPECT_TRUE(id != 1001 || QRect(QPoint(), window).contains(rect(e)));
+      if (id == shell::kIdImageArea) images[e["page"]] = rect(e);
+      if (e["page"] == 103 && id >= 3007 && id <= 3010) gammaWidths.insert(e["width"].get<int>());
+      if (mode == 0 && id >= 9501 && id <= 9505 && e["visible"]) columns.insert(e["x"].get<int>());
+      // 9308 is in the Camera Info box; 3008 stands in a group on each page.
+      EXPECT_TRUE(e["visible"] || (id != shell::kIdCameraInfoSeparator && id != 3008)) << id;
+      EXPECT_TRUE(e["fits"].get<bool>()) << e["page"] << " " << id;
+    }
+    EXPECT_EQ(columns.size(), mode == 0 ? 1u : 0u);
+    EXPECT_EQ(gammaWidths.size(), 1u);
+    for (const json& e : dump) {
+      const auto image = images.find(e["page"]);
+      if (image == images.end() || e["id"] == shell::kIdImageArea) continue;
+      EXPECT_FALSE(rect(e).intersects(image->second)) << e["page"] << " " << e["id"];
     }
   }
 }

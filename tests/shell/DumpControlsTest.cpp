@@ -132,22 +132,6 @@ TEST_F(DumpControlsTest, DescribesEveryNumberedControlOnItsPage) {
   EXPECT_EQ(frames["max"], 100);
 }
 
-TEST_F(DumpControlsTest, AViewDescribesWhatItShowsWithItsPlaceAndWhetherTextsFit) {
-  QWidget* parked = picture->findChild<QWidget*>("9502");
-  auto* label = parked->findChild<QLabel*>("6009");
-  label->setGeometry(10, 20, 8, 20);  // too narrow for "Red Gain"
-  const shell::DumpView views[] = {{parked, [parked] { parked->move(100, 50); }}};
-  const json dump = shell::ControlsJson(window, views);
-  const json shown = Entry(dump, 102, 6009);
-  EXPECT_EQ(shown["visible"], true);
-  const QPoint at = parked->mapTo(&window, QPoint(10, 20));
-  EXPECT_EQ(QRect(shown["x"], shown["y"], shown["width"], shown["height"]),
-            QRect(at, QSize(8, 20)));
-  EXPECT_EQ(shown["fits"], false);
-  label->resize(label->sizeHint());
-  EXPECT_EQ(Entry(shell::ControlsJson(window, views), 102, 6009)["fits"], true);
-}
-
 TEST_F(DumpControlsTest, WritesTheFileOrSaysItCannot) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
