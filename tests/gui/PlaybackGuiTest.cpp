@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -475,6 +476,26 @@ TEST_F(PlaybackTest, PlayOptionOpensAFileAtStartUpAndTheScreenshotShowsIt) {
   }
   EXPECT_TRUE(found);
   EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(PlaybackTest, ScreenshotModeWritesTheBoxAfterTheFirstFrameOutAndEnds) {
+  // Nobody can close a box in this mode: its text goes to standard error and the program ends.
+  const struct {
+    QString file;
+    const char* box;
+  } runs[] = {{Video(QStringLiteral("one.avi"), 1), "Reached End of File"},
+              {Video(QStringLiteral("broken.avi"), 3, 200, 30, 1), "Error Abort"}};
+  for (const auto& run : runs) {
+    const QString shot = dir_.filePath(QStringLiteral("shot.png"));
+    QFile::remove(shot);
+    QProcess viewer;  // on the platform the suite runs on
+    viewer.start(QStringLiteral(QEL_VIEWER_PATH),
+                 {"--simulate", "--play", run.file, "--screenshot", shot});
+    EXPECT_TRUE(viewer.waitForFinished(10000 * kSlow)) << run.box;  // else killed on leaving
+    EXPECT_EQ(viewer.exitCode(), 0) << run.box;
+    EXPECT_FALSE(QImage(shot).isNull()) << run.box;
+    EXPECT_TRUE(viewer.readAllStandardError().contains(run.box)) << run.box;
+  }
 }
 
 }  // namespace

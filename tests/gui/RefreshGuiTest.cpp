@@ -2,9 +2,12 @@
 // unit's values and the head's records on both pages, through unplugging, head changes and the
 // menu, and the controls dump of the command line.
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QSlider>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "tests/gui/ViewerFixture.h"
 #include "viewer/shell/Ids.h"
@@ -13,6 +16,8 @@
 namespace {
 
 using nlohmann::json;
+
+const QString kSerial = QStringLiteral("E2E-\u00E9");
 
 class RefreshGuiTest : public ViewerTest {
  protected:
@@ -23,7 +28,8 @@ class RefreshGuiTest : public ViewerTest {
     const uint8_t header[] = {'Q', 'E', 'L', 0, 1, 0, 0};
     std::copy(std::begin(header), std::end(header), head.begin());
     std::fill_n(head.begin() + 0x10, 14, 0);
-    const std::string serial = "E2E-7";
+    // The serial number is bytes, one Latin-1 character each, as the page writes it.
+    const std::string serial = "E2E-\xE9";
     std::copy(serial.begin(), serial.end(), head.begin() + 0x10);
     head[0x20] = 12;  // usage count
     head[0x24] = 90;  // upper limit
@@ -48,7 +54,7 @@ class RefreshGuiTest : public ViewerTest {
 
 TEST_F(RefreshGuiTest, UnitValuesAndHeadRecordsShowOnBothPagesAndComeBackAfterAReplug) {
   Start();
-  ASSERT_TRUE(WaitFor([&] { return BothPagesShow(9102, "E2E-7"); }, 2000));
+  ASSERT_TRUE(WaitFor([&] { return BothPagesShow(9102, kSerial); }, 2000));
   EXPECT_EQ(Window()->windowTitle(), "QEL_Viewer [40K]");
   EXPECT_TRUE(BothPagesShow(9101, "Yes"));
   EXPECT_TRUE(BothPagesShow(9103, "12"));
@@ -71,7 +77,7 @@ TEST_F(RefreshGuiTest, UnitValuesAndHeadRecordsShowOnBothPagesAndComeBackAfterAR
   // The same head comes back: its records show again, with the values of a unit just powered.
   QELSIM_SetPlugged(1);
   EXPECT_TRUE(
-      WaitFor([&] { return BothPagesShow(9102, "E2E-7") && BothPagesShow(9103, "12"); }, 2000));
+      WaitFor([&] { return BothPagesShow(9102, kSerial) && BothPagesShow(9103, "12"); }, 2000));
   EXPECT_EQ(Window()->windowTitle(), "QEL_Viewer [40K]");
   EXPECT_TRUE(WaitFor([&] { return SlidersShow(7001, 0); }, 1000));
 }
@@ -131,12 +137,56 @@ TEST_F(RefreshGuiTest, DumpControlsWritesTheUnitsValuesThenTheProgramEnds) {
     return json();
   };
   EXPECT_EQ(entry(101, 1001)["items"], json({"Picture", "Calibration"}));
-  EXPECT_EQ(entry(102, 9102)["text"], "E2E-7");
-  EXPECT_EQ(entry(103, 9102)["text"], "E2E-7");
+  EXPECT_EQ(entry(102, 9102)["text"], kSerial.toStdString());
+  EXPECT_EQ(entry(103, 9102)["text"], kSerial.toStdString());
   EXPECT_EQ(entry(102, 7001)["value"], 77);
   EXPECT_EQ(entry(103, 7001)["value"], 77);
   EXPECT_EQ(entry(102, 7028)["value"], 12);
   EXPECT_EQ(entry(102, 5002)["text"], "MGC");
+}
+
+TEST_F(RefreshGuiTest, EveryControlStandsBesideTheImageWithRoomForItsText) {
+  // Both window modes and heads; the dump holds every group of the compact window as chosen.
+  shell::InstallProgramHooks();
+  std::map<int, int> heights;
+  for (int run = 0; run < 4; ++run) {
+    const int mode = run / 2, head = run % 2;
+    SCOPED_TRACE("WindowMode " + std::to_string(mode) + ", head " + std::to_string(head));
+    QFile ini(dir_.filePath("QEL_Viewer.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[QEL_Viewer]\nWindowMode=%1\n").arg(mode).toLatin1());
+    ini.close();
+    shell::Options options{.simulate = true, .simulatedHead = head};
+    options.dumpControls = dir_.filePath("controls.json");
+    options.screenshot = dir_.filePath("window.png");
+    ASSERT_EQ(shell::Application(op_).Run(options), 0);
+    QFile file(options.dumpControls);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const json dump = json::parse(file.readAll().toStdString());
+    auto rect = [](const json& e) { return QRect(e["x"], e["y"], e["width"], e["height"]); };
+    // The whole content shows, at the compact window's height in both modes.
+    const QSize window = QImage(options.screenshot).size();
+    EXPECT_EQ(window.height(), heights.emplace(head, window.height()).first->second);
+    std::map<int, QRect> images;
+    std::set<int> columns, gammaWidths;
+    for (const json& e : dump) {
+      const int id = e["id"];
+      EXPECT_TRUE(id != 1001 || QRect(QPoint(), window).contains(rect(e)));
+      if (id == shell::kIdImageArea) images[e["page"]] = rect(e);
+      if (e["page"] == 103 && id >= 3007 && id <= 3010) gammaWidths.insert(e["width"].get<int>());
+      if (mode == 0 && id >= 9501 && id <= 9505 && e["visible"]) columns.insert(e["x"].get<int>());
+      // 9308 is in the Camera Info box; 3008 stands in a group on each page.
+      EXPECT_TRUE(e["visible"] || (id != shell::kIdCameraInfoSeparator && id != 3008)) << id;
+      EXPECT_TRUE(e["fits"].get<bool>()) << e["page"] << " " << id;
+    }
+    EXPECT_EQ(columns.size(), mode == 0 ? 1u : 0u);
+    EXPECT_EQ(gammaWidths.size(), 1u);
+    for (const json& e : dump) {
+      const auto image = images.find(e["page"]);
+      if (image == images.end() || e["id"] == shell::kIdImageArea) continue;
+      EXPECT_FALSE(rect(e).intersects(image->second)) << e["page"] << " " << e["id"];
+    }
+  }
 }
 
 }  // namespace

@@ -63,9 +63,10 @@ TEST_F(ViewerTest, MenuHasEveryItemWithItsIdTextAndState) {
         << "[QEL_Viewer]\nExpertMode=1\nWindowMode=1\n";
   }
   Start();
-  // The wide window opens 668 pixels wider than the compact one.
-  EXPECT_EQ(Window()->Scroller()->ContentSize().width, 1867);
-  EXPECT_EQ(Window()->width(), 1182 + 668);
+  // The wide window opens at least 668 pixels wider than the compact one, and as wide as its
+  // content: no scroll bar hides the bottom row.
+  EXPECT_GE(Window()->Scroller()->ContentSize().width, 1867);
+  EXPECT_EQ(Window()->width(), Window()->Scroller()->ContentSize().width);
   const QList<QAction*> popups = Window()->menuBar()->actions();
   const auto& table = shell::MainMenu();
   ASSERT_GE(popups.size(), qsizetype(table.size()));

@@ -114,6 +114,10 @@ TEST_F(DumpControlsTest, DescribesEveryNumberedControlOnItsPage) {
   EXPECT_EQ(label["enabled"], true);
   EXPECT_EQ(Entry(dump, 102, 3006)["visible"], false);
 
+  EXPECT_EQ(label["width"], 0);  // what is not seen takes no room
+  EXPECT_EQ(Entry(dump, 102, 3006)["height"], 0);
+  EXPECT_EQ(QSize(exposure["width"], exposure["height"]), QSize(120, 20));
+
   // Controls of the hidden tab are described as they show once their page is chosen.
   const json zoom = Entry(dump, 103, 5001);
   EXPECT_EQ(zoom["class"], "QComboBox");

@@ -85,7 +85,13 @@ CalibrationPage::CalibrationPage(QWidget* parent)
     display->setChecked(shell::View().showDefectOverlay.load());
   }
   BindTools();
+  // The parameter column keeps the room of the larger texts and rows of a 160K head.
+  SetTypeTexts(1);
+  shell::ShowSliderRow(Widgets(), kTrackbarExposure, TrackbarShown(kTrackbarExposure, 1));
+  ShowGroup(0);
+  ReserveGroupRoom();
   RefreshForHeadType();
+  ReserveGroupRoom();
   shell::View().calibrationReady = true;
 }
 
@@ -250,6 +256,13 @@ void CalibrationPage::ShowGroup(int g) {
     groups_[k]->setVisible(kGroups[k].shown && (wideLayout_ || k == shown));
   }
   update();
+}
+
+std::vector<QWidget*> CalibrationPage::SelectorGroups() const {
+  std::vector<QWidget*> out;
+  if (wideLayout_) return out;
+  for (int id : kSelectorGroups) out.push_back(groups_[GroupIndexOf(static_cast<GroupId>(id))]);
+  return out;
 }
 
 shell::LivePage* CalibrationPage::Picture() const {

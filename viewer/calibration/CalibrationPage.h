@@ -26,7 +26,9 @@ class CalibrationPage : public shell::LivePage {
   // Texts, lists and ranges of the attached head type; group 0 is shown.
   void RefreshForHeadType();
   // Compact layout: selector item g's group alone.
-  void ShowGroup(int g);
+  void ShowGroup(int g) override;
+  std::vector<QWidget*> SelectorGroups() const override;
+  int ShownGroup() const override { return selectedGroup_; }
 
   void ShowTwinSlider(int pictureSlider, int value) override;
   void ShowTwinList(int pictureList, int position) override;

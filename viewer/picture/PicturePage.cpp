@@ -104,6 +104,11 @@ PicturePage::PicturePage(QWidget* parent) : shell::LivePage(shell::kPicturePage,
     shell::ShowSliderRow(Widgets(), i, SliderShown(i, 0, expertMode_));
   }
   if (QWidget* separator = Widgets()[kIdExpertSeparator]) separator->setVisible(expertMode_);
+  // The parameter column keeps the room of the larger texts and rows of either head type.
+  for (int cisType : {1, 0}) {
+    ShowCisType(cisType);
+    ReserveGroupRoom();
+  }
   SwitchToCisType();
   BindCommands();
 
@@ -214,7 +219,10 @@ void PicturePage::ShowLive() {
 }
 
 void PicturePage::SwitchToCisType() {
-  const int cisType = shell::View().cisType.load();
+  ShowCisType(shell::View().cisType.load());
+}
+
+void PicturePage::ShowCisType(int cisType) {
   state_.cisType = cisType;
   SetTypeTexts(cisType);
   {
@@ -241,6 +249,11 @@ void PicturePage::ShowGroup(int g) {
     groups_[k]->setVisible(wideLayout_ || k == state_.currentGroup);
   }
   update();
+}
+
+std::vector<QWidget*> PicturePage::SelectorGroups() const {
+  if (wideLayout_) return {};
+  return {groups_.begin(), groups_.end()};
 }
 
 shell::LivePage* PicturePage::Calibration() const {
@@ -324,7 +337,8 @@ void PicturePage::EnablingUpdate() {
 }
 
 void PicturePage::SetCameraInfo(int valueId, const std::string& text) {
-  const QString qt = QString::fromStdString(text);
+  // Texts from the unit are bytes, one character each, as the serial number is written.
+  const QString qt = QString::fromLatin1(text.data(), qsizetype(text.size()));
   LivePage::SetCameraInfo(valueId, qt);
   if (shell::LivePage* calibration = Calibration()) calibration->SetCameraInfo(valueId, qt);
 }

@@ -28,7 +28,9 @@ class PicturePage : public shell::LivePage, public PageView {
   // Texts, lists and rows of the attached head type (cisType); group 0 is shown.
   void SwitchToCisType();
   // Compact layout: group g alone; the wide layout shows every group.
-  void ShowGroup(int g);
+  void ShowGroup(int g) override;
+  std::vector<QWidget*> SelectorGroups() const override;
+  int ShownGroup() const override { return state_.currentGroup; }
 
   const PageState& State() const { return state_; }
 
@@ -54,6 +56,8 @@ class PicturePage : public shell::LivePage, public PageView {
   void BuildBottomRow();
   // The buttons that run a command on the unit or the head EEPROM.
   void BindCommands();
+  // Texts, lists and rows of a head type; group 0 is shown.
+  void ShowCisType(int cisType);
   void SetTypeTexts(int cisType);
   void FillList(int j, int cisType);
   // Stores v, moves the slider without notifying and writes the value text; mirror: also the

@@ -15,7 +15,6 @@
 #include "viewer/capture/CaptureCommands.h"
 #include "viewer/live/Render.h"
 #include "viewer/playback/Player.h"
-#include "viewer/shell/DumpControls.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Shell.h"
@@ -205,7 +204,7 @@ int Application::SaveAndExit(const Options& options) {
   };
   const QString late = QStringLiteral("%1 written without %2, none within %3 ms");
   if (dump) {
-    if (const files::Result written = DumpControls(*window_, options.dumpControls); !written) {
+    if (const files::Result written = window_->DumpControls(options.dumpControls); !written) {
       fail(1, QStringLiteral("cannot write %1: %2")
                   .arg(options.dumpControls, QString::fromStdString(written.Reason())));
     } else if (!valuesShown()) {

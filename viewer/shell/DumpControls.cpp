@@ -4,13 +4,19 @@
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QWidget>
@@ -96,26 +102,98 @@ void AddContent(const QWidget& w, json& entry) {
   }
 }
 
+json Describe(const QWidget& w, int id, const QWidget& mainWindow) {
+  int pageId = kMainWindowId;
+  const QWidget* page = PageOf(w, mainWindow, &pageId);
+  const QRect onPage(w.mapTo(page, QPoint(0, 0)), w.size());
+  const bool visible = w.isVisibleTo(page) && onPage.intersects(page->rect());
+  const QSize room = TextRoom(w);
+  const QPoint at = w.mapTo(&mainWindow, QPoint(0, 0));
+  json entry = {
+      {"page", pageId},
+      {"id", id},
+      {"class", w.metaObject()->className()},
+      {"enabled", w.isEnabled()},
+      {"visible", visible},
+      {"x", at.x()},
+      {"y", at.y()},
+      {"width", visible ? w.width() : 0},
+      {"height", visible ? w.height() : 0},
+      {"fits", !visible || (room.width() <= w.width() && room.height() <= w.height())},
+  };
+  AddContent(w, entry);
+  return entry;
+}
+
 }  // namespace
 
-json ControlsJson(const QWidget& mainWindow) {
-  json out = json::array();
-  for (const QWidget* w : mainWindow.findChildren<QWidget*>()) {
-    const std::optional<int> id = NumericId(*w);
-    if (!id) continue;
-    int pageId = kMainWindowId;
-    const QWidget* page = PageOf(*w, mainWindow, &pageId);
-    const QRect onPage(w->mapTo(page, QPoint(0, 0)), w->size());
-    json entry = {
-        {"page", pageId},
-        {"id", *id},
-        {"class", w->metaObject()->className()},
-        {"enabled", w->isEnabled()},
-        {"visible", w->isVisibleTo(page) && onPage.intersects(page->rect())},
-    };
-    AddContent(*w, entry);
-    out.push_back(std::move(entry));
+QSize TextRoom(const QWidget& w) {
+  const QFontMetrics fm = w.fontMetrics();
+  QStyle* style = w.style();
+  if (const auto* label = qobject_cast<const QLabel*>(&w)) {
+    if (label->text().isEmpty() || label->wordWrap()) return {};
+    return label->sizeHint();
   }
+  if (qobject_cast<const QCheckBox*>(&w) || qobject_cast<const QRadioButton*>(&w)) {
+    return w.sizeHint();
+  }
+  if (const auto* button = qobject_cast<const QPushButton*>(&w)) {
+    if (button->text().isEmpty()) return {};
+    // The style's own minimum button width is no room the text needs.
+    const QSize text = fm.size(Qt::TextShowMnemonic, button->text());
+    const int margin = style->pixelMetric(QStyle::PM_ButtonMargin) +
+                       2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return {text.width() + margin, text.height()};
+  }
+  if (const auto* combo = qobject_cast<const QComboBox*>(&w)) {
+    int widest = 0;
+    for (int i = 0; i < combo->count(); ++i) {
+      // Measured as the list measures its own entries.
+      widest = std::max(widest, fm.boundingRect(combo->itemText(i)).width());
+    }
+    if (widest == 0) return {};
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = combo->isEditable();
+    option.frame = combo->hasFrame();
+    return style->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(widest, fm.height() + 2),
+                                   combo);
+  }
+  if (const auto* group = qobject_cast<const QGroupBox*>(&w)) {
+    // The title and the rows inside.
+    return group->minimumSizeHint();
+  }
+  if (const auto* edit = qobject_cast<const QLineEdit*>(&w)) {
+    if (edit->text().isEmpty()) return {};
+    const QMargins margins = edit->textMargins();
+    const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return {fm.horizontalAdvance(edit->text()) + margins.left() + margins.right() + 2 * frame + 4,
+            fm.height()};
+  }
+  return {};
+}
+
+json ControlsJson(const QWidget& mainWindow, std::span<const DumpView> views) {
+  json out = json::array();
+  // Entries by widget, so a view replaces the description of the controls it shows.
+  std::vector<std::pair<const QWidget*, int>> controls;
+  for (const QWidget* w : mainWindow.findChildren<QWidget*>()) {
+    if (const std::optional<int> id = NumericId(*w)) controls.emplace_back(w, *id);
+  }
+  std::vector<json> entries;
+  for (const auto& [w, id] : controls) entries.push_back(Describe(*w, id, mainWindow));
+  for (const DumpView& view : views) {
+    if (view.enter) view.enter();
+    // Layouts of what the view shows run now.
+    QCoreApplication::sendPostedEvents();
+    for (size_t i = 0; i < controls.size(); ++i) {
+      const QWidget* w = controls[i].first;
+      if (view.scope != nullptr && (w == view.scope || view.scope->isAncestorOf(w))) {
+        entries[i] = Describe(*w, controls[i].second, mainWindow);
+      }
+    }
+  }
+  for (json& entry : entries) out.push_back(std::move(entry));
   return out;
 }
 
@@ -131,6 +209,12 @@ files::Result SaveScreenshot(QWidget& window, const QString& path) {
   if (!window.grab().save(&buffer, "PNG")) return {EIO};
   return files::WriteWholeFile(QFile::encodeName(path).toStdString(),
                                std::string_view(png.constData(), size_t(png.size())));
+bool DumpControls(const QWidget& mainWindow, const QString& path, std::span<const DumpView> views) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  const std::string text = ControlsJson(mainWindow, views).dump(2) + '\n';
+  const auto size = static_cast<qint64>(text.size());
+  return file.write(text.data(), size) == size && file.flush();
 }
 
 }  // namespace shell

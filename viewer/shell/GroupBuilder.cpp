@@ -78,6 +78,7 @@ QGroupBox* BuildGroup(int id, const QString& title, std::span<const GroupItem> i
   std::map<int, std::vector<const GroupItem*>> rows;
   for (const GroupItem& item : items) rows[item.y].push_back(&item);
 
+  std::vector<QPushButton*> buttons;
   int line = 0;
   for (const auto& [y, row] : rows) {
     (void)y;
@@ -128,6 +129,7 @@ QGroupBox* BuildGroup(int id, const QString& title, std::span<const GroupItem> i
           QWidget* button = spec.makeButton ? spec.makeButton(item->id, text) : nullptr;
           if (!button) button = new QPushButton(text);
           button->setParent(box);
+          if (auto* push = qobject_cast<QPushButton*>(button)) buttons.push_back(push);
           grid->addWidget(Named(button, item->id, widgets), line, column);
           break;
         }
@@ -150,6 +152,13 @@ QGroupBox* BuildGroup(int id, const QString& title, std::span<const GroupItem> i
     ++line;
   }
   grid->setRowStretch(line, 1);
+  // The buttons of a group have one width, the one its longest button text needs, whichever
+  // column they stand in.
+  int buttonWidth = 0;
+  for (const QPushButton* button : buttons) {
+    buttonWidth = std::max(buttonWidth, button->sizeHint().width());
+  }
+  for (QPushButton* button : buttons) button->setFixedWidth(buttonWidth);
   return box;
 }
 

@@ -39,7 +39,7 @@ constexpr CameraInfoRow kCameraInfoRows[] = {
     {9007, "Firmware Ver. : ", 9107, true},
     {9008, "FPGA Ver. : ", 9108, true},
 };
-constexpr int kSeparatorBefore = 9007;
+constexpr int kSeparatorBeforeLabel = 9007;  // the firmware version row
 
 // The box is at least as large as on the page layout; a larger font makes it grow.
 constexpr int kCameraInfoWidth = 330;
@@ -91,6 +91,8 @@ LivePage::LivePage(int index, QWidget* parent)
 
   groupSelector_->setObjectName(Id(kIdGroupSelector));
   groupSelector_->setFocusPolicy(Qt::StrongFocus);
+  // Refilled for each head type; the longest name is shown whole.
+  groupSelector_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   widgets_[kIdGroupSelector] = groupSelector_;
   groupArea_->setObjectName(QStringLiteral("groupArea"));
 
@@ -144,7 +146,7 @@ void LivePage::BuildCameraInfo() {
   grid->setColumnMinimumWidth(1, kValueColumnWidth);
   int line = 0;
   for (const CameraInfoRow& row : kCameraInfoRows) {
-    if (row.valueId == kSeparatorBefore) {
+    if (row.labelId == kSeparatorBeforeLabel) {
       auto* separator = new QFrame(cameraInfo_);
       separator->setObjectName(Id(kIdCameraInfoSeparator));
       separator->setFrameShape(QFrame::HLine);
@@ -175,6 +177,12 @@ void LivePage::BuildCameraInfo() {
   const QSize need = cameraInfo_->minimumSizeHint();
   cameraInfo_->setMinimumSize(std::max(kCameraInfoWidth, need.width()),
                               std::max(kCameraInfoHeight, need.height()));
+}
+
+void LivePage::ReserveGroupRoom() {
+  QSize room = groupArea_->minimumSize().expandedTo(groupArea_->sizeHint());
+  for (const QWidget* group : SelectorGroups()) room = room.expandedTo(group->sizeHint());
+  groupArea_->setMinimumSize(room);
 }
 
 void LivePage::SetCameraInfoRowsEnabled(bool enabled) {

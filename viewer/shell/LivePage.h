@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "viewer/picture/Controls.h"
 #include "viewer/shell/GroupBuilder.h"
@@ -72,6 +73,12 @@ class LivePage : public QWidget {
   // The head type changed (cisType holds the new one): type-dependent lists and texts.
   virtual void FollowHeadType() = 0;
 
+  // Compact layout: the parameter groups the group selector offers, in its order (none in the
+  // wide layout); the one shown; showing group g alone.
+  virtual std::vector<QWidget*> SelectorGroups() const { return {}; }
+  virtual int ShownGroup() const { return 0; }
+  virtual void ShowGroup(int /*g*/) {}
+
   // The other page's copy of a mirrored value changed: show it here without sending it to the
   // unit and without mirroring it back. Indices are the Picture page's slider and list rows.
   virtual void ShowTwinSlider(int /*pictureSlider*/, int /*value*/) {}
@@ -84,6 +91,10 @@ class LivePage : public QWidget {
   virtual void ResetCalibrationDefaults(bool /*all*/) {}
 
  protected:
+  // The group area keeps at least the room of what it shows now and of each group the selector
+  // offers, so the parameter column stands in one place whichever group and head type is shown.
+  // Pages call it with the texts of each head type.
+  void ReserveGroupRoom();
   // A button in a row that sends menu command `command` when clicked.
   QPushButton* ForwardingButton(int id, const char* text, int command);
 

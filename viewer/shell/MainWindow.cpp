@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTimer>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "viewer/live/ImageArea.h"
 #include "viewer/picture/DebugDialog.h"
 #include "viewer/resources/AppIcon.h"
+#include "viewer/shell/DumpControls.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Ini.h"
 #include "viewer/shell/LivePage.h"
@@ -77,12 +79,12 @@ MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
     }
   }
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { TabChanged(index); });
-  // A font that makes the pages taller than the content makes the window as much larger.
+  // The window opens showing the whole content: as wide as the content, and in both window modes
+  // as high as the compact window, whose height the pages decide when their font needs more.
   FitContentToPages();
-  const Extent fitted = scroller_->ContentSize();
-  resize(
-      client.width + std::max(0, fitted.width - content.width),
-      client.height + std::max(0, fitted.height - content.height) + menuBar()->sizeHint().height());
+  const int pagesHeight = tabs_->minimumSizeHint().height() + kTabMarginY;
+  resize(std::max(client.width, scroller_->ContentSize().width),
+         std::max(client.height, pagesHeight) + menuBar()->sizeHint().height());
 
   // The Picture page shows or hides its expert-only controls itself when it is built, from
   // the ini file's expert mode read above. Media playback draws over its image area.
@@ -111,6 +113,36 @@ LivePage* MainWindow::Page(int index) const {
 
 QAction* MainWindow::MenuAction(int id) const {
   return menuBar()->findChild<QAction*>(QString::number(id));
+}
+
+files::Result MainWindow::DumpControls(const QString& path) {
+  // The pages are shown without being activated: the unit keeps its data format.
+  auto showPage = [this](int index) {
+    const QSignalBlocker quiet(tabs_);
+    tabs_->setCurrentIndex(index);
+  };
+  const int shown = tabs_->currentIndex();
+  std::vector<int> groups(kPageCount, 0);
+  std::vector<DumpView> views;
+  for (int index = 0; index < kPageCount; ++index) {
+    LivePage* page = Page(index);
+    if (page == nullptr) continue;
+    groups[index] = page->ShownGroup();
+    views.push_back({page, [showPage, index] { showPage(index); }});
+    const std::vector<QWidget*> selectable = page->SelectorGroups();
+    for (int g = 0; g < static_cast<int>(selectable.size()); ++g) {
+      views.push_back({selectable[g], [showPage, index, page, g] {
+                         showPage(index);
+                         page->ShowGroup(g);
+                       }});
+    }
+  }
+  const files::Result written = shell::DumpControls(*this, path, views);
+  for (int index = 0; index < kPageCount; ++index) {
+    if (LivePage* page = Page(index)) page->ShowGroup(groups[index]);
+  }
+  showPage(shown);
+  return written;
 }
 
 void MainWindow::FitContentToPages() {

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+#include "viewer/files/Files.h"
 #include "viewer/shell/ScrollModel.h"
 
 class QTabWidget;
@@ -32,6 +33,11 @@ class MainWindow : public QMainWindow {
 
   // The close sequence has run: recording stopped, no display target, display thread ended.
   bool Closed() const { return closed_; }
+
+  // Writes the controls as JSON (DumpControls): every page as it shows when chosen and, in the
+  // compact layout, every parameter group as it shows when selected; the window is put back
+  // afterwards. False when the file cannot be written.
+  files::Result DumpControls(const QString& path);
 
   // Sizes the tab control and the scrolled content so that the pages' whole layouts show;
   // called again when a page's layout grew.

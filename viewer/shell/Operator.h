@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdio>
 
 class QWidget;
 
@@ -43,6 +44,22 @@ class QtOperator : public Operator {
   bool Ask(QWidget* owner, const QString& caption, const QString& text, PromptIcon icon) override;
   QString OpenFile(const FileRequest& request) override;
   QString SaveFile(const FileRequest& request) override;
+};
+
+// The operator of a run nobody watches (a screenshot or a controls dump, then the program ends):
+// nothing waits for a click. Each message or question is written to `out` as one line (caption,
+// text) and a question is answered Cancel; file dialogs are cancelled.
+class UnattendedOperator : public Operator {
+ public:
+  explicit UnattendedOperator(std::FILE* out = stderr) : out_(out) {}
+  void Message(QWidget* owner, const QString& caption, const QString& text,
+               PromptIcon icon) override;
+  bool Ask(QWidget* owner, const QString& caption, const QString& text, PromptIcon icon) override;
+  QString OpenFile(const FileRequest&) override { return {}; }
+  QString SaveFile(const FileRequest&) override { return {}; }
+
+ private:
+  std::FILE* out_;
 };
 
 }  // namespace shell

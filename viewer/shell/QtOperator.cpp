@@ -1,4 +1,4 @@
-// Message boxes and file dialogs shown with Qt.
+// Message boxes and file dialogs shown with Qt, or written out when nobody watches.
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -53,6 +53,20 @@ QString QtOperator::OpenFile(const FileRequest& request) {
 
 QString QtOperator::SaveFile(const FileRequest& request) {
   return RunFileDialog(request, QFileDialog::AcceptSave);
+}
+
+void UnattendedOperator::Message(QWidget*, const QString& caption, const QString& text,
+                                 PromptIcon) {
+  QString line = text.trimmed();
+  line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  std::fprintf(out_, "QEL_Viewer: %s: %s\n", qPrintable(caption), qPrintable(line));
+  std::fflush(out_);
+}
+
+bool UnattendedOperator::Ask(QWidget* owner, const QString& caption, const QString& text,
+                             PromptIcon icon) {
+  Message(owner, caption, text, icon);
+  return false;
 }
 
 }  // namespace shell

@@ -49,7 +49,10 @@ int main(int argc, char** argv) {
     }
   }
   shell::InstallProgramHooks();
-  shell::QtOperator op;
-  shell::Application viewer(op);
+  // A run that saves a screenshot or the controls and ends has nobody to answer a box.
+  shell::QtOperator interactive;
+  shell::UnattendedOperator unattended;
+  const bool attended = options.screenshot.isEmpty() && options.dumpControls.isEmpty();
+  shell::Application viewer(attended ? static_cast<shell::Operator&>(interactive) : unattended);
   return viewer.Run(options);
 }
