@@ -15,6 +15,7 @@
 #include "viewer/capture/CaptureCommands.h"
 #include "viewer/live/Render.h"
 #include "viewer/playback/Player.h"
+#include "viewer/shell/DumpControls.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Shell.h"

@@ -197,9 +197,10 @@ json ControlsJson(const QWidget& mainWindow, std::span<const DumpView> views) {
   return out;
 }
 
-files::Result DumpControls(const QWidget& mainWindow, const QString& path) {
+files::Result DumpControls(const QWidget& mainWindow, const QString& path,
+                           std::span<const DumpView> views) {
   return files::WriteWholeFile(QFile::encodeName(path).toStdString(),
-                               ControlsJson(mainWindow).dump(2) + '\n');
+                               ControlsJson(mainWindow, views).dump(2) + '\n');
 }
 
 files::Result SaveScreenshot(QWidget& window, const QString& path) {
@@ -209,12 +210,6 @@ files::Result SaveScreenshot(QWidget& window, const QString& path) {
   if (!window.grab().save(&buffer, "PNG")) return {EIO};
   return files::WriteWholeFile(QFile::encodeName(path).toStdString(),
                                std::string_view(png.constData(), size_t(png.size())));
-bool DumpControls(const QWidget& mainWindow, const QString& path, std::span<const DumpView> views) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const std::string text = ControlsJson(mainWindow, views).dump(2) + '\n';
-  const auto size = static_cast<qint64>(text.size());
-  return file.write(text.data(), size) == size && file.flush();
 }
 
 }  // namespace shell
