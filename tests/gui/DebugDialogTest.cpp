@@ -9,7 +9,7 @@
 
 #include "tests/api/TransferLog.h"
 #include "tests/gui/ViewerFixture.h"
-#include "viewer/picture/DebugCommands.h"
+#include "viewer/picture/core/DebugCommands.h"
 #include "viewer/picture/DebugDialog.h"
 #include "viewer/shell/Ids.h"
 

@@ -11,7 +11,7 @@
 
 #include "tests/gui/ViewerFixture.h"
 #include "tests/playback/MediaFiles.h"
-#include "viewer/playback/MediaFile.h"
+#include "viewer/playback/core/MediaFile.h"
 #include "viewer/playback/PlaybackRules.h"
 #include "viewer/playback/Player.h"
 #include "viewer/shell/Hooks.h"
