@@ -15,11 +15,8 @@ namespace calibration {
 constexpr const char* kCsvCompleteText = " CSV File Save Complete!";
 constexpr const char* kCsvErrorText = "CSV File Save Error!";
 
-// The level of pixel `index` of a raw frame: its second 16-bit little-endian word over 64.
-inline int RawLevel(const uint8_t* frame, size_t index) {
-  const uint8_t* pixel = frame + index * 4;
-  return (pixel[2] | pixel[3] << 8) >> 6;
-}
+// The level of pixel `index` of a raw frame (the live kernels' RawLevel).
+using live::RawLevel;
 
 // The exported area of a whole raw frame of geometry g: rows and columns a .. n - a - 1, with
 // a = 0 while boundary pixels are shown and a = b otherwise. One line per row, top row first,

@@ -364,20 +364,23 @@ void RenderFrame(const uint8_t* frame, int cisType, int z, uint8_t* display, Row
   }
 }
 
+// Into the capture bitmap (bottom-up rows of CaptureRowBytes) unless topDownRowBytes names the
+// row length of a top-down image.
 void ConvertFrame(uint8_t* dest, const uint8_t* frame, int cisType, bool showBoundaryPixels,
-                  RowFn row) {
+                  RowFn row, size_t topDownRowBytes = 0) {
   if (dest == nullptr || frame == nullptr) return;
   const FrameGeometry g = Geometry(cisType);
   const int a = showBoundaryPixels ? 0 : g.b;
   const int side = g.n - 2 * a;
-  const size_t rowBytes = size_t(CaptureRowBytes(side));
+  const bool topDown = topDownRowBytes != 0;
+  const size_t rowBytes = topDown ? topDownRowBytes : size_t(CaptureRowBytes(side));
   // Whole pixel pairs only: a 40K picture with the boundary hidden starts at column 0.
   const int firstPair = a / 2;
   const int pairs = (g.n - a) / 2 - firstPair;
   const size_t frameRowBytes = size_t(g.n) * 4;
   for (int i = 0; i < side; ++i) {
     row(frame + size_t(a + i) * frameRowBytes + size_t(firstPair) * 8, pairs,
-        dest + size_t(side - 1 - i) * rowBytes);
+        dest + size_t(topDown ? i : side - 1 - i) * rowBytes);
   }
 }
 
@@ -496,6 +499,18 @@ void ConvertColour(uint8_t* dest, const uint8_t* frame, int cisType, bool showBo
 
 void ConvertMono(uint8_t* dest, const uint8_t* frame, int cisType, bool showBoundaryPixels) {
   ConvertFrame(dest, frame, cisType, showBoundaryPixels, MonoRow<1>);
+}
+
+void ConvertColourTopDown(uint8_t* dest, size_t rowBytes, const uint8_t* frame, int cisType,
+                          bool showBoundaryPixels) {
+  if (rowBytes == 0) return;
+  ConvertFrame(dest, frame, cisType, showBoundaryPixels, ColourRow<1>, rowBytes);
+}
+
+void ConvertMonoTopDown(uint8_t* dest, size_t rowBytes, const uint8_t* frame, int cisType,
+                        bool showBoundaryPixels) {
+  if (rowBytes == 0) return;
+  ConvertFrame(dest, frame, cisType, showBoundaryPixels, MonoRow<1>, rowBytes);
 }
 
 void DrawDefectOverlay(uint8_t* display, int cisType, int zoom, int excludedArea,

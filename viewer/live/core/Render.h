@@ -83,6 +83,21 @@ void BlankBoundary(int cisType, int zoom, uint8_t* display);
 void ConvertColour(uint8_t* dest, const uint8_t* frame, int cisType, bool showBoundaryPixels);
 void ConvertMono(uint8_t* dest, const uint8_t* frame, int cisType, bool showBoundaryPixels);
 
+// The same pixels as ConvertColour and ConvertMono, written top-down in rows of rowBytes bytes
+// (at least 3 x CaptureSide bytes; padding untouched) instead of the capture bitmap's bottom-up
+// rows.
+void ConvertColourTopDown(uint8_t* dest, size_t rowBytes, const uint8_t* frame, int cisType,
+                          bool showBoundaryPixels);
+void ConvertMonoTopDown(uint8_t* dest, size_t rowBytes, const uint8_t* frame, int cisType,
+                        bool showBoundaryPixels);
+
+// The level of pixel `index` of a raw frame, as the CSV export writes it: its second 16-bit
+// little-endian word over 64.
+inline int RawLevel(const uint8_t* frame, size_t index) {
+  const uint8_t* pixel = frame + index * 4;
+  return (pixel[2] | pixel[3] << 8) >> 6;
+}
+
 // Blue corner lines of the excluded area and a yellow zoom x zoom mark for each of the 32 entries
 // of a defect pixel table (big-endian x, y per 4-byte entry), everything clipped to the bitmap.
 void DrawDefectOverlay(uint8_t* display, int cisType, int zoom, int excludedArea,
