@@ -39,7 +39,8 @@ TEST(FrameImage, HoldsThePixelsOfTheViewersStillsAndCsvFiles) {
       for (int y = 0; y < side; ++y) {
         const size_t row = size_t(side - 1 - y) * size_t(live::CaptureRowBytes(side));
         for (size_t x = 0; x < size_t(side) * 3; x += 3) {
-          wantRgb.insert(wantRgb.end(), {colour[row + x + 2], colour[row + x + 1], colour[row + x]});
+          wantRgb.insert(wantRgb.end(),
+                         {colour[row + x + 2], colour[row + x + 1], colour[row + x]});
           wantRaw.insert(wantRaw.end(), {mono[row + x + 2], mono[row + x + 1], mono[row + x]});
         }
       }

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <thread>
 
+#include "viewer/live/ImageArea.h"
 #include "viewer/live/core/CaptureHandOff.h"
 #include "viewer/live/core/FrameRate.h"
-#include "viewer/live/ImageArea.h"
 #include "viewer/live/core/SemaphoreWait.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/GuiCall.h"

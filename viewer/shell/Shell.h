@@ -6,9 +6,9 @@
 #include <atomic>
 #include <string>
 
+#include "viewer/live/DisplayThread.h"
 #include "viewer/live/core/CaptureHandOff.h"
 #include "viewer/live/core/DisplayBitmap.h"
-#include "viewer/live/DisplayThread.h"
 #include "viewer/live/core/Render.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/MonitorThread.h"

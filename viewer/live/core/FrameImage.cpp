@@ -55,8 +55,8 @@ FrameImageResult FrameToRgb(const uint8_t* frame, size_t length, int cisType, bo
 
 FrameImageResult FrameToRaw(const uint8_t* frame, size_t length, int cisType, bool keepBoundary,
                             uint8_t* rgb, size_t rgbBytes) {
-  const FrameImageResult result = Usable(frame, length, cisType, rgb, rgbBytes,
-                                         FrameImageRgbBytes(cisType, keepBoundary));
+  const FrameImageResult result =
+      Usable(frame, length, cisType, rgb, rgbBytes, FrameImageRgbBytes(cisType, keepBoundary));
   if (result != FrameImageResult::Ok) return result;
   // Grey: the channel order does not matter.
   ConvertMonoTopDown(rgb, size_t(FrameImageSide(cisType, keepBoundary)) * 3, frame, cisType,
@@ -64,8 +64,8 @@ FrameImageResult FrameToRaw(const uint8_t* frame, size_t length, int cisType, bo
   return result;
 }
 
-FrameImageResult FrameToLevels(const uint8_t* frame, size_t length, int cisType,
-                               bool keepBoundary, uint16_t* levels, size_t levelCount) {
+FrameImageResult FrameToLevels(const uint8_t* frame, size_t length, int cisType, bool keepBoundary,
+                               uint16_t* levels, size_t levelCount) {
   const FrameImageResult result = Usable(frame, length, cisType, levels, levelCount,
                                          FrameImageLevelCount(cisType, keepBoundary));
   if (result != FrameImageResult::Ok) return result;

@@ -46,7 +46,7 @@ FrameImageResult FrameToRgb(const uint8_t* frame, size_t length, int cisType, bo
                             uint8_t* rgb, size_t rgbBytes);
 FrameImageResult FrameToRaw(const uint8_t* frame, size_t length, int cisType, bool keepBoundary,
                             uint8_t* rgb, size_t rgbBytes);
-FrameImageResult FrameToLevels(const uint8_t* frame, size_t length, int cisType,
-                               bool keepBoundary, uint16_t* levels, size_t levelCount);
+FrameImageResult FrameToLevels(const uint8_t* frame, size_t length, int cisType, bool keepBoundary,
+                               uint16_t* levels, size_t levelCount);
 
 }  // namespace live
