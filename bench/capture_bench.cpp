@@ -9,8 +9,8 @@
 
 #include "QEL_API.h"
 #include "QEL_Sim.h"
-#include "viewer/capture/ImageEncoding.h"
-#include "viewer/live/Render.h"
+#include "viewer/capture/core/ImageEncoding.h"
+#include "viewer/live/core/Render.h"
 
 namespace {
 

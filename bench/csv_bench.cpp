@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/calibration/FrameCsv.h"
+#include "viewer/calibration/core/FrameCsv.h"
 #include "viewer/files/Files.h"
 
 namespace {

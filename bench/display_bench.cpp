@@ -20,7 +20,7 @@
 #include "bench/QtBenchMain.h"
 #include "viewer/capture/VideoCapture.h"
 #include "viewer/live/ImageArea.h"
-#include "viewer/live/Render.h"
+#include "viewer/live/core/Render.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/Shell.h"

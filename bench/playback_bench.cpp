@@ -13,8 +13,8 @@
 
 #include "bench/QtBenchMain.h"
 #include "tests/playback/MediaFiles.h"
-#include "viewer/playback/MediaFile.h"
 #include "viewer/playback/Player.h"
+#include "viewer/playback/core/MediaFile.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/LivePage.h"

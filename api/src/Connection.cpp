@@ -7,15 +7,11 @@
 #include "Context.h"
 #include "Core.h"
 #include "QEL_API.h"
+#include "sim/Sim.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #endif
-
-namespace sim {
-bool Enabled();
-std::unique_ptr<usb::Backend> CreateBackend();
-}  // namespace sim
 
 namespace qel {
 namespace {

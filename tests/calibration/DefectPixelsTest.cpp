@@ -7,7 +7,7 @@
 #include "tests/api/SimFixture.h"
 #include "tests/api/TransferLog.h"
 #include "tests/calibration/RawFrame.h"
-#include "viewer/calibration/DefectPixels.h"
+#include "viewer/calibration/core/DefectPixels.h"
 
 namespace calibration {
 namespace {

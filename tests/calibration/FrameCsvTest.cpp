@@ -9,7 +9,7 @@
 #include "tests/calibration/CsvText.h"
 #include "tests/calibration/FileSizeLimit.h"
 #include "tests/calibration/RawFrame.h"
-#include "viewer/calibration/FrameCsv.h"
+#include "viewer/calibration/core/FrameCsv.h"
 #include "viewer/files/Files.h"
 
 namespace calibration {

@@ -9,7 +9,7 @@
 #include "tests/api/SimFixture.h"
 #include "tests/api/TransferLog.h"
 #include "tests/calibration/FileSizeLimit.h"
-#include "viewer/calibration/GammaTable.h"
+#include "viewer/calibration/core/GammaTable.h"
 
 namespace calibration {
 namespace {

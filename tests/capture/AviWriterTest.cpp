@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "tests/capture/CaptureTestSupport.h"
-#include "viewer/capture/AviWriter.h"
+#include "viewer/capture/core/AviWriter.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "viewer/capture/AviWriter.h"
-#include "viewer/live/Render.h"
+#include "viewer/capture/core/AviWriter.h"
+#include "viewer/live/core/Render.h"
 
 namespace capture_test {
 

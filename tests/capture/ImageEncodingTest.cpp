@@ -8,8 +8,8 @@
 #include <random>
 
 #include "tests/capture/CaptureTestSupport.h"
-#include "viewer/capture/ImageEncoding.h"
-#include "viewer/live/Render.h"
+#include "viewer/capture/core/ImageEncoding.h"
+#include "viewer/live/core/Render.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "api/SimFixture.h"
 #include "api/TransferLog.h"
 #include "tests/capture/CaptureTestSupport.h"
-#include "viewer/capture/SettingsFile.h"
-#include "viewer/picture/Controls.h"
+#include "viewer/capture/core/SettingsFile.h"
+#include "viewer/picture/core/Controls.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "tests/capture/CaptureTestSupport.h"
-#include "viewer/capture/VideoFile.h"
-#include "viewer/live/Render.h"
+#include "viewer/capture/core/VideoFile.h"
+#include "viewer/live/core/Render.h"
 
 namespace {
 

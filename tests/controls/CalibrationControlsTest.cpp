@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ControlsTestSupport.h"
-#include "viewer/calibration/CalibrationControls.h"
+#include "viewer/calibration/core/CalibrationControls.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/picture/DeviceFunctions.h"
+#include "viewer/picture/core/DeviceFunctions.h"
 
 namespace controlstest {
 

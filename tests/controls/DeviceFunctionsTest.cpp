@@ -8,7 +8,7 @@
 #include "ControlsTestSupport.h"
 #include "QEL_API.h"
 #include "QEL_Sim.h"
-#include "viewer/picture/Controls.h"
+#include "viewer/picture/core/Controls.h"
 
 namespace {
 

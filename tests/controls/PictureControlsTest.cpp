@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ControlsTestSupport.h"
-#include "viewer/picture/Controls.h"
+#include "viewer/picture/core/Controls.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "tests/playback/MediaFiles.h"
-#include "viewer/playback/MediaFile.h"
+#include "viewer/playback/core/MediaFile.h"
 
 namespace {
 

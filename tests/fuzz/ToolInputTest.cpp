@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "viewer/calibration/CalibrationControls.h"
-#include "viewer/calibration/GammaTable.h"
-#include "viewer/picture/DebugFormat.h"
+#include "viewer/calibration/core/CalibrationControls.h"
+#include "viewer/calibration/core/GammaTable.h"
+#include "viewer/picture/core/DebugFormat.h"
 
 namespace {
 

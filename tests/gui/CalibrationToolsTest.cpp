@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "tests/api/SimFixture.h"
-#include "viewer/calibration/CalibrationTools.h"
-#include "viewer/live/Render.h"
+#include "viewer/calibration/core/CalibrationTools.h"
+#include "viewer/live/core/Render.h"
 
 namespace calibration {
 namespace {

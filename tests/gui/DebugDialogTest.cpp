@@ -9,8 +9,8 @@
 
 #include "tests/api/TransferLog.h"
 #include "tests/gui/ViewerFixture.h"
-#include "viewer/picture/DebugCommands.h"
 #include "viewer/picture/DebugDialog.h"
+#include "viewer/picture/core/DebugCommands.h"
 #include "viewer/shell/Ids.h"
 
 namespace {

@@ -11,9 +11,9 @@
 
 #include "tests/gui/ViewerFixture.h"
 #include "tests/playback/MediaFiles.h"
-#include "viewer/playback/MediaFile.h"
 #include "viewer/playback/PlaybackRules.h"
 #include "viewer/playback/Player.h"
+#include "viewer/playback/core/MediaFile.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/MainWindow.h"
 #include "viewer/shell/ViewState.h"

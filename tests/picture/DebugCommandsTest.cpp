@@ -4,7 +4,7 @@
 
 #include "tests/api/SimFixture.h"
 #include "tests/api/TransferLog.h"
-#include "viewer/picture/DebugCommands.h"
+#include "viewer/picture/core/DebugCommands.h"
 
 namespace picture {
 namespace {

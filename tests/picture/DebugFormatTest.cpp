@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/calibration/FileSizeLimit.h"
-#include "viewer/picture/DebugFormat.h"
+#include "viewer/picture/core/DebugFormat.h"
 
 namespace picture {
 namespace {

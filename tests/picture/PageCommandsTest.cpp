@@ -7,7 +7,7 @@
 
 #include "tests/api/SimFixture.h"
 #include "tests/api/TransferLog.h"
-#include "viewer/picture/PageCommands.h"
+#include "viewer/picture/core/PageCommands.h"
 
 namespace picture {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/picture/PageView.h"
+#include "viewer/picture/core/PageView.h"
 
 namespace testing_support {
 

@@ -8,8 +8,8 @@
 #include <random>
 
 #include "tests/playback/MediaFiles.h"
-#include "viewer/playback/AviReader.h"
-#include "viewer/playback/MediaFile.h"
+#include "viewer/playback/core/AviReader.h"
+#include "viewer/playback/core/MediaFile.h"
 
 namespace {
 

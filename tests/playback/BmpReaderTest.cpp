@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "tests/playback/MediaFiles.h"
-#include "viewer/playback/BmpReader.h"
+#include "viewer/playback/core/BmpReader.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/playback/ByteSource.h"
+#include "viewer/playback/core/ByteSource.h"
 
 namespace testmedia {
 

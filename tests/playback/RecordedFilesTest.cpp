@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "viewer/capture/VideoFile.h"
-#include "viewer/playback/AviReader.h"
-#include "viewer/playback/ByteSource.h"
-#include "viewer/playback/JpegDecoder.h"
+#include "viewer/capture/core/VideoFile.h"
+#include "viewer/playback/core/AviReader.h"
+#include "viewer/playback/core/ByteSource.h"
+#include "viewer/playback/core/JpegDecoder.h"
 
 namespace {
 

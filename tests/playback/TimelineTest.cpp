@@ -1,7 +1,7 @@
 // Frame times of the stream clock: exact at every frame boundary, for common and odd rates.
 #include <gtest/gtest.h>
 
-#include "viewer/playback/Timeline.h"
+#include "viewer/playback/core/Timeline.h"
 
 namespace {
 

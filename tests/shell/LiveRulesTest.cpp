@@ -10,10 +10,10 @@
 #include <cstring>
 #include <thread>
 
-#include "viewer/live/CaptureHandOff.h"
-#include "viewer/live/FrameRate.h"
 #include "viewer/live/ImageArea.h"
-#include "viewer/live/SemaphoreWait.h"
+#include "viewer/live/core/CaptureHandOff.h"
+#include "viewer/live/core/FrameRate.h"
+#include "viewer/live/core/SemaphoreWait.h"
 #include "viewer/shell/Application.h"
 #include "viewer/shell/GuiCall.h"
 
@@ -24,7 +24,7 @@
 namespace {
 
 TEST(UsbRate, CountsTheFramesOfEachPeriod) {
-  shell::UsbRateCounter rate;
+  live::UsbRateCounter rate;
   rate.Start(1000);
   for (int c = 1001; c <= 1030; ++c) rate.Observe(c);
   EXPECT_EQ(rate.EndPeriod(1030, 30), 30u);
@@ -33,13 +33,13 @@ TEST(UsbRate, CountsTheFramesOfEachPeriod) {
 
 TEST(UsbRate, AFastStreamIsShownAsItIs) {
   // 40K at the USB 2.0 limit: about 326 frames a second, with fewer displayed.
-  shell::UsbRateCounter rate;
+  live::UsbRateCounter rate;
   rate.Start(0);
   EXPECT_EQ(rate.EndPeriod(326, 310), 326u);
 }
 
 TEST(UsbRate, ARestartedCounterShowsTheDisplayedCount) {
-  shell::UsbRateCounter rate;
+  live::UsbRateCounter rate;
   rate.Start(5000);
   EXPECT_EQ(rate.EndPeriod(12, 9), 9u);
   // The next period counts normally from the restarted value.
@@ -52,37 +52,37 @@ TEST(UsbRate, ARestartedCounterShowsTheDisplayedCount) {
 }
 
 TEST(UsbRate, StatusText) {
-  EXPECT_EQ(shell::FrameRateText(30, 31), "fps DISP:30 / USB:31");
+  EXPECT_EQ(live::FrameRateText(30, 31), "fps DISP:30 / USB:31");
 }
 
 #ifndef _WIN32
 TEST(DataSemaphore, WaitTakesOneSignalAndDrainTakesTheBacklog) {
   sem_t sem;
   ASSERT_EQ(sem_init(&sem, 0, 0), 0);
-  EXPECT_FALSE(shell::WaitDataSemaphore(&sem, 0));
-  EXPECT_FALSE(shell::WaitDataSemaphore(&sem, 20));  // times out
+  EXPECT_FALSE(live::WaitDataSemaphore(&sem, 0));
+  EXPECT_FALSE(live::WaitDataSemaphore(&sem, 20));  // times out
   for (int i = 0; i < 3; ++i) sem_post(&sem);
-  EXPECT_TRUE(shell::WaitDataSemaphore(&sem, 1000));
-  shell::DrainDataSemaphore(&sem);
+  EXPECT_TRUE(live::WaitDataSemaphore(&sem, 1000));
+  live::DrainDataSemaphore(&sem);
   int left = -1;
   sem_getvalue(&sem, &left);
   EXPECT_EQ(left, 0);
   // A signal from another thread ends a waiting call.
   std::thread poster([&] { sem_post(&sem); });
-  EXPECT_TRUE(shell::WaitDataSemaphore(&sem, 5000));
+  EXPECT_TRUE(live::WaitDataSemaphore(&sem, 5000));
   poster.join();
   sem_destroy(&sem);
 }
 #endif
 
 TEST(DataSemaphore, ANullHandleNeverSucceeds) {
-  EXPECT_FALSE(shell::WaitDataSemaphore(nullptr, 0));
-  EXPECT_FALSE(shell::WaitDataSemaphore(nullptr, 5));
-  shell::DrainDataSemaphore(nullptr);
+  EXPECT_FALSE(live::WaitDataSemaphore(nullptr, 0));
+  EXPECT_FALSE(live::WaitDataSemaphore(nullptr, 5));
+  live::DrainDataSemaphore(nullptr);
 }
 
 TEST(CaptureHandOff, TheRecorderNeverSeesAFrameBeingWritten) {
-  shell::CaptureHandOff capture;
+  live::CaptureHandOff capture;
   ASSERT_TRUE(capture.Allocate());
   uint32_t seen = 0;
   int side = 0;
@@ -107,12 +107,12 @@ TEST(CaptureHandOff, TheRecorderNeverSeesAFrameBeingWritten) {
   std::thread writer([&] {
     for (uint8_t v = 0; !stop.load(); ++v) {
       capture.Offer(404,
-                    [v](uint8_t* bitmap) { std::memset(bitmap, v, shell::kCaptureBitmapBytes); });
+                    [v](uint8_t* bitmap) { std::memset(bitmap, v, live::kCaptureBitmapBytes); });
     }
   });
   for (int i = 0; i < 200; ++i) {
     if (const uint8_t* bitmap = capture.Claim(seen, side)) {
-      if (std::memcmp(bitmap, bitmap + 1, shell::kCaptureBitmapBytes - 1) != 0) ++torn;
+      if (std::memcmp(bitmap, bitmap + 1, live::kCaptureBitmapBytes - 1) != 0) ++torn;
       capture.Release();
     }
     std::this_thread::yield();
@@ -124,7 +124,7 @@ TEST(CaptureHandOff, TheRecorderNeverSeesAFrameBeingWritten) {
 
 TEST(CaptureHandOff, AWaitingRecorderWakesForAFrameAndForAnInterrupt) {
   using std::chrono::milliseconds;
-  shell::CaptureHandOff capture;
+  live::CaptureHandOff capture;
   ASSERT_TRUE(capture.Allocate());
   capture.Resume();
   uint32_t seen = capture.FrameSequence();
@@ -161,9 +161,9 @@ TEST(CaptureHandOff, AWaitingRecorderWakesForAFrameAndForAnInterrupt) {
 
 // Requests faster than the screen refreshes: repainted, but once per refresh at most.
 TEST(ImageArea, RepaintsNoFasterThanTheScreenRefreshes) {
-  shell::ImageArea area(nullptr);
+  live::ImageArea area(nullptr);
   area.show();
-  const int period = shell::RefreshPeriodMs(area.screen()->refreshRate());
+  const int period = live::RefreshPeriodMs(area.screen()->refreshRate());
   const int before = area.Repaints();
   QElapsedTimer elapsed;
   for (elapsed.start(); elapsed.elapsed() < 20 * period; QCoreApplication::processEvents()) {
@@ -174,7 +174,7 @@ TEST(ImageArea, RepaintsNoFasterThanTheScreenRefreshes) {
 }
 
 TEST(CaptureHandOff, WithoutTheBitmapNothingIsWrittenOrClaimed) {
-  shell::CaptureHandOff capture;
+  live::CaptureHandOff capture;
   capture.Resume();
   uint32_t seen = 0;
   int side = 0;

@@ -15,13 +15,13 @@
 
 #include "Cli.h"
 #include "QEL_API.h"
-#include "viewer/calibration/CalibrationControls.h"
-#include "viewer/calibration/DefectPixels.h"
-#include "viewer/calibration/FrameCsv.h"
-#include "viewer/calibration/GammaTable.h"
+#include "viewer/calibration/core/CalibrationControls.h"
+#include "viewer/calibration/core/DefectPixels.h"
+#include "viewer/calibration/core/FrameCsv.h"
+#include "viewer/calibration/core/GammaTable.h"
 #include "viewer/files/Files.h"
-#include "viewer/live/Render.h"
-#include "viewer/picture/Controls.h"
+#include "viewer/live/core/Render.h"
+#include "viewer/picture/core/Controls.h"
 
 namespace qelctl {
 namespace {

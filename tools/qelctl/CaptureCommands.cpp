@@ -9,11 +9,11 @@
 
 #include "Cli.h"
 #include "QEL_API.h"
-#include "viewer/capture/ImageEncoding.h"
-#include "viewer/capture/SettingsFile.h"
-#include "viewer/capture/VideoFile.h"
-#include "viewer/live/Render.h"
-#include "viewer/picture/Controls.h"
+#include "viewer/capture/core/ImageEncoding.h"
+#include "viewer/capture/core/SettingsFile.h"
+#include "viewer/capture/core/VideoFile.h"
+#include "viewer/live/core/Render.h"
+#include "viewer/picture/core/Controls.h"
 
 namespace qelctl {
 namespace {

@@ -1,7 +1,7 @@
 // qelctl commands of the viewer's Debug dialog: the FPGA and EEPROM dump files, I2C transfers and
 // the OV426 sensor registers, with the dialog's file formats and result texts. Numbers on the
 // command line follow qelctl (decimal or 0x-prefixed); the answers are the dialog's hex texts.
-#include "viewer/picture/DebugCommands.h"
+#include "viewer/picture/core/DebugCommands.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -11,7 +11,7 @@
 
 #include "Cli.h"
 #include "QEL_API.h"
-#include "viewer/picture/DebugFormat.h"
+#include "viewer/picture/core/DebugFormat.h"
 
 namespace qelctl {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "Cli.h"
 #include "QEL_API.h"
-#include "viewer/picture/Controls.h"
+#include "viewer/picture/core/Controls.h"
 
 namespace qelctl {
 namespace {

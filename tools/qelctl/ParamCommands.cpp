@@ -9,8 +9,8 @@
 
 #include "Cli.h"
 #include "QEL_API.h"
-#include "viewer/picture/Controls.h"
-#include "viewer/picture/DeviceFunctions.h"
+#include "viewer/picture/core/Controls.h"
+#include "viewer/picture/core/DeviceFunctions.h"
 
 namespace qelctl {
 namespace {

@@ -7,9 +7,9 @@
 #include <QGuiApplication>
 
 #include "viewer/calibration/CalibrationPage.h"
-#include "viewer/calibration/GammaTable.h"
-#include "viewer/capture/ImageEncoding.h"
-#include "viewer/live/Render.h"
+#include "viewer/calibration/core/GammaTable.h"
+#include "viewer/capture/core/ImageEncoding.h"
+#include "viewer/live/core/Render.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/MainWindow.h"
 #include "viewer/shell/Operator.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "viewer/calibration/CalibrationTools.h"
+#include "viewer/calibration/core/CalibrationTools.h"
 #include "viewer/shell/Hooks.h"
 
 class QWidget;

@@ -22,7 +22,7 @@
 
 #include "QEL_API.h"
 #include "viewer/calibration/CalibrationCommands.h"
-#include "viewer/picture/PageView.h"
+#include "viewer/picture/core/PageView.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/MainWindow.h"
 #include "viewer/shell/Operator.h"

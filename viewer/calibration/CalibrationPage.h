@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "viewer/calibration/CalibrationControls.h"
-#include "viewer/calibration/CalibrationTools.h"
+#include "viewer/calibration/core/CalibrationControls.h"
+#include "viewer/calibration/core/CalibrationTools.h"
 #include "viewer/shell/LivePage.h"
 
 class QGroupBox;

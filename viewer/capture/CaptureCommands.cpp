@@ -3,9 +3,9 @@
 
 #include <QFile>
 
-#include "viewer/capture/ImageEncoding.h"
-#include "viewer/capture/SettingsFile.h"
-#include "viewer/live/Render.h"
+#include "viewer/capture/core/ImageEncoding.h"
+#include "viewer/capture/core/SettingsFile.h"
+#include "viewer/live/core/Render.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/MainWindow.h"

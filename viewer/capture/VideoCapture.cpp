@@ -9,7 +9,7 @@
 #include <chrono>
 
 #include "QEL_API.h"
-#include "viewer/live/Render.h"
+#include "viewer/live/core/Render.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/LivePage.h"
 #include "viewer/shell/MainWindow.h"
@@ -74,7 +74,7 @@ int Recorder::Open(const std::string& path, int side, SegmentLimits limits) {
 }
 
 void Recorder::Body() {
-  shell::CaptureHandOff& hand = shell::TheShell().captureBitmap;
+  live::CaptureHandOff& hand = shell::TheShell().captureBitmap;
   // The picture in the bitmap now was converted before the recording began.
   uint32_t seen = hand.FrameSequence();
   while (KeepRunning() && !hand.Interrupted()) {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "viewer/capture/VideoFile.h"
+#include "viewer/capture/core/VideoFile.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/WorkerThread.h"
 

@@ -7,15 +7,28 @@
 #include <mutex>
 
 #include "QEL_API.h"
-#include "viewer/live/FrameRate.h"
-#include "viewer/live/Render.h"
-#include "viewer/live/SemaphoreWait.h"
+#include "viewer/live/core/FrameRate.h"
+#include "viewer/live/core/Render.h"
+#include "viewer/live/core/SemaphoreWait.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/ViewState.h"
 
-namespace shell {
+namespace live {
+
+using shell::Hooks;
+using shell::InstalledHooks;
+using shell::kCalibrationPage;
+using shell::kNoPage;
+using shell::PaintNoSignal;
+using shell::PostFrameRateText;
+using shell::RequestImageRepaint;
+using shell::Shell;
+using shell::TheShell;
+using shell::View;
+using shell::ViewState;
+
 namespace {
 
 constexpr int kWaitMs = 1000;
@@ -136,4 +149,4 @@ void DisplayThread::Body() {
   }
 }
 
-}  // namespace shell
+}  // namespace live

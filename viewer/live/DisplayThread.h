@@ -8,9 +8,9 @@
 
 #include "viewer/shell/WorkerThread.h"
 
-namespace shell {
+namespace live {
 
-class DisplayThread : public WorkerThread {
+class DisplayThread : public shell::WorkerThread {
  public:
   DisplayThread() = default;
   ~DisplayThread() { Finish(); }
@@ -28,4 +28,4 @@ class DisplayThread : public WorkerThread {
   std::atomic<int> lastFrameSide_{0};
 };
 
-}  // namespace shell
+}  // namespace live

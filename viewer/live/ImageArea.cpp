@@ -8,11 +8,11 @@
 #include <cmath>
 #include <utility>
 
-#include "viewer/live/Render.h"
+#include "viewer/live/core/Render.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/Shell.h"
 
-namespace shell {
+namespace live {
 
 int RepaintDelayMs(int64_t sinceLastMs, int periodMs) {
   if (sinceLastMs < 0) return 0;
@@ -26,7 +26,7 @@ int RefreshPeriodMs(double refreshRate) {
 
 ImageArea::ImageArea(QWidget* parent)
     : QWidget(parent), picture_(live::kDisplaySide, live::kDisplaySide, QImage::Format_RGB32) {
-  setObjectName(QString::number(kIdImageArea));
+  setObjectName(QString::number(shell::kIdImageArea));
   setFixedSize(live::kDisplaySide, live::kDisplaySide);
   // Every pixel is painted from the bitmap; no background fill first.
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -69,7 +69,7 @@ void ImageArea::paintEvent(QPaintEvent* event) {
   // The picture is kept in the painter's native pixel format, so drawing it is a plain copy.
   uchar* pictureBits = picture_.bits();
   const qsizetype pictureRowBytes = picture_.bytesPerLine();
-  TheShell().displayBitmap.ReadFront([&](const uint8_t* bits) {
+  shell::TheShell().displayBitmap.ReadFront([&](const uint8_t* bits) {
     for (int y = area.top(); y <= area.bottom(); ++y) {
       const uint8_t* src = bits + size_t(live::kDisplaySide - 1 - y) * live::kDisplayRowBytes;
       auto* dst = reinterpret_cast<uint32_t*>(pictureBits + y * pictureRowBytes);
@@ -80,4 +80,4 @@ void ImageArea::paintEvent(QPaintEvent* event) {
   painter.drawImage(area.topLeft(), picture_, area);
 }
 
-}  // namespace shell
+}  // namespace live

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <functional>
 
-namespace shell {
+namespace live {
 
 // Milliseconds until the next picture may be painted: none once a refresh period has passed
 // since the last one. No screen shows pictures faster than it refreshes.
@@ -43,4 +43,4 @@ class ImageArea : public QWidget {
   std::function<int()> takeSide_;
 };
 
-}  // namespace shell
+}  // namespace live

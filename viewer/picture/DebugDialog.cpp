@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <vector>
 
-#include "viewer/picture/DebugCommands.h"
+#include "viewer/picture/core/DebugCommands.h"
 #include "viewer/shell/Operator.h"
 #include "viewer/shell/Shell.h"
 #include "viewer/shell/WaitCursor.h"

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "QEL_API.h"
-#include "viewer/picture/Controls.h"
+#include "viewer/picture/core/Controls.h"
 
 namespace picture {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/picture/PageView.h"
+#include "viewer/picture/core/PageView.h"
 #include "viewer/shell/Hooks.h"
 
 namespace picture {

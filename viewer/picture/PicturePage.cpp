@@ -15,7 +15,7 @@
 
 #include "QEL_API.h"
 #include "viewer/live/ImageArea.h"
-#include "viewer/picture/PageCommands.h"
+#include "viewer/picture/core/PageCommands.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/MainWindow.h"
 #include "viewer/shell/Operator.h"

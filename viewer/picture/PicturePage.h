@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "viewer/picture/Controls.h"
-#include "viewer/picture/PageView.h"
+#include "viewer/picture/core/Controls.h"
+#include "viewer/picture/core/PageView.h"
 #include "viewer/shell/LivePage.h"
 
 class QGroupBox;

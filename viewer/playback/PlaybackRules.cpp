@@ -3,7 +3,7 @@
 
 #include <QStringList>
 
-#include "viewer/live/Render.h"
+#include "viewer/live/core/Render.h"
 
 namespace playback {
 namespace {

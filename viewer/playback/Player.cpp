@@ -10,8 +10,8 @@
 #include <chrono>
 
 #include "viewer/live/ImageArea.h"
-#include "viewer/playback/FrameDecoder.h"
-#include "viewer/playback/MediaFile.h"
+#include "viewer/playback/core/FrameDecoder.h"
+#include "viewer/playback/core/MediaFile.h"
 #include "viewer/shell/GuiCall.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/LivePage.h"

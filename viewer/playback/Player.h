@@ -14,7 +14,7 @@
 
 #include "viewer/playback/PlaybackRules.h"
 #include "viewer/playback/PlaybackWidgets.h"
-#include "viewer/playback/Timeline.h"
+#include "viewer/playback/core/Timeline.h"
 #include "viewer/shell/Hooks.h"
 
 namespace shell {

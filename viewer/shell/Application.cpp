@@ -13,7 +13,7 @@
 #include "QEL_Sim.h"
 #include "viewer/calibration/CalibrationCommands.h"
 #include "viewer/capture/CaptureCommands.h"
-#include "viewer/live/Render.h"
+#include "viewer/live/core/Render.h"
 #include "viewer/playback/Player.h"
 #include "viewer/shell/DumpControls.h"
 #include "viewer/shell/GuiCall.h"

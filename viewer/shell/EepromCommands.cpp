@@ -7,8 +7,8 @@
 #include <QString>
 #include <utility>
 
-#include "viewer/picture/Controls.h"
-#include "viewer/picture/DeviceFunctions.h"
+#include "viewer/picture/core/Controls.h"
+#include "viewer/picture/core/DeviceFunctions.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/WaitCursor.h"
 

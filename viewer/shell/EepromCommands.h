@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "QEL_API.h"
-#include "viewer/picture/PageView.h"
+#include "viewer/picture/core/PageView.h"
 #include "viewer/shell/Hooks.h"
 #include "viewer/shell/Operator.h"
 

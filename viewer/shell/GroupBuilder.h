@@ -8,7 +8,7 @@
 #include <span>
 #include <unordered_map>
 
-#include "viewer/picture/Controls.h"
+#include "viewer/picture/core/Controls.h"
 
 class QGroupBox;
 class QWidget;

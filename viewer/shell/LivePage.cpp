@@ -64,7 +64,7 @@ QStringList ZoomEntries(int cisType) {
 LivePage::LivePage(int index, QWidget* parent)
     : QWidget(parent),
       index_(index),
-      imageArea_(new ImageArea(this)),
+      imageArea_(new live::ImageArea(this)),
       frameRate_(new QLabel(this)),
       zoomList_(new QComboBox(this)),
       groupSelector_(new QComboBox(this)),

@@ -8,7 +8,7 @@
 #include <map>
 #include <vector>
 
-#include "viewer/picture/Controls.h"
+#include "viewer/picture/core/Controls.h"
 #include "viewer/shell/GroupBuilder.h"
 
 class QComboBox;
@@ -17,9 +17,11 @@ class QHBoxLayout;
 class QLabel;
 class QPushButton;
 
-namespace shell {
-
+namespace live {
 class ImageArea;
+}  // namespace live
+
+namespace shell {
 
 // The zoom choices of a head type: "100%", "200%" and "400%" for 40K, "100%" and "200%" for 160K.
 QStringList ZoomEntries(int cisType);
@@ -33,7 +35,7 @@ class LivePage : public QWidget {
   LivePage(int index, QWidget* parent);
 
   int Index() const { return index_; }
-  ImageArea* Image() const { return imageArea_; }
+  live::ImageArea* Image() const { return imageArea_; }
   QLabel* FrameRateText() const { return frameRate_; }
   QComboBox* ZoomList() const { return zoomList_; }
   QComboBox* GroupSelector() const { return groupSelector_; }
@@ -102,7 +104,7 @@ class LivePage : public QWidget {
   void BuildCameraInfo();
 
   int index_;
-  ImageArea* imageArea_;
+  live::ImageArea* imageArea_;
   QLabel* frameRate_;
   QComboBox* zoomList_;
   QComboBox* groupSelector_;

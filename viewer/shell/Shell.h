@@ -6,10 +6,10 @@
 #include <atomic>
 #include <string>
 
-#include "viewer/live/CaptureHandOff.h"
-#include "viewer/live/DisplayBitmap.h"
 #include "viewer/live/DisplayThread.h"
-#include "viewer/live/Render.h"
+#include "viewer/live/core/CaptureHandOff.h"
+#include "viewer/live/core/DisplayBitmap.h"
+#include "viewer/live/core/Render.h"
 #include "viewer/shell/Ids.h"
 #include "viewer/shell/MonitorThread.h"
 
@@ -20,9 +20,9 @@ class MainWindow;
 class Operator;
 
 struct Shell {
-  DisplayBitmap displayBitmap;
-  CaptureHandOff captureBitmap;
-  DisplayThread display;
+  live::DisplayBitmap displayBitmap;
+  live::CaptureHandOff captureBitmap;
+  live::DisplayThread display;
   MonitorThread monitor;
   Operator* op = nullptr;
 
