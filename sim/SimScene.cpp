@@ -146,7 +146,8 @@ double DecibelFactor(int steps) {
 uint16_t Clamp12(double v) {
   if (v <= 0) return 0;
   if (v >= 4095) return 4095;
-  return static_cast<uint16_t>(v + 0.5);
+  // v is positive here, and the scene's figures are defined by this rounding.
+  return static_cast<uint16_t>(v + 0.5);  // NOLINT(bugprone-incorrect-roundings)
 }
 
 }  // namespace

@@ -36,10 +36,8 @@ uint16_t BankResetValue(int bank, uint32_t n) {
       return 16;  // ALC lower limit
     case 0x0E:
       return 24;  // ALC parameter x1.5
-    case 0x13:
-      return 128;  // colour matrix identity: Rr, Gg, Bb
+    case 0x13:    // colour matrix identity: Rr, Gg, Bb
     case 0x17:
-      return 128;
     case 0x1B:
       return 128;
     case 0x1F:
@@ -297,7 +295,7 @@ std::vector<uint8_t> Unit::ReadEeprom(int selector, uint32_t address, size_t len
   std::lock_guard<std::mutex> lock(mu_);
   const std::vector<uint8_t>* e = EepromLocked(selector);
   if (!e || address > e->size() || length > e->size() - address) return {};
-  return std::vector<uint8_t>(e->begin() + address, e->begin() + address + length);
+  return std::vector<uint8_t>(e->data() + address, e->data() + address + length);
 }
 
 bool Unit::WriteEeprom(int selector, uint32_t address, const std::vector<uint8_t>& bytes) {
@@ -898,7 +896,8 @@ int Unit::SetStateFile(const std::string& path) {
       const size_t got = std::fread(image.data(), 1, image.size(), f);
       std::fclose(f);
       // Anything but a whole state file is left untouched, so a wrong path loses no file.
-      if (got != StateFileSize() || std::memcmp(image.data(), kStateMagic, sizeof kStateMagic) ||
+      if (got != StateFileSize() ||
+          std::memcmp(image.data(), kStateMagic, sizeof kStateMagic) != 0 ||
           image[sizeof kStateMagic] > 2 || image[sizeof kStateMagic + 1] > 2) {
         return -1;
       }

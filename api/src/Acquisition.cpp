@@ -99,10 +99,6 @@ void AcquisitionThread() {
   ctx.acquisitionState.store(kEnded);
 }
 
-void WaitWhile(const std::atomic<int>& word, int value) {
-  while (word.load() == value) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
 }  // namespace
 
 void StartAcquisition() {

@@ -22,11 +22,6 @@ void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-template <typename Pred>
-void WaitWhile(Pred pred) {
-  while (pred()) SleepMs(1);
-}
-
 uint32_t PackVersion(unsigned major, unsigned minor, unsigned build, unsigned priv) {
   return (major & 0xFFu) << 24 | (minor & 0xFFu) << 16 | (build & 0xFFu) << 8 | (priv & 0xFFu);
 }
@@ -174,7 +169,7 @@ QEL_EXPORT int QEL_CALL QEL_Init(void) {
   ctx.connectionState.store(kStarting);
   ctx.connectionRun.store(true);
   ctx.connectionThread = std::thread(ConnectionThread);
-  WaitWhile([&] { return ctx.connectionState.load() == kStarting; });
+  WaitWhile(ctx.connectionState, kStarting);
   return 0;
 }
 
@@ -183,7 +178,7 @@ QEL_EXPORT int QEL_CALL QEL_Term(void) {
   Context& ctx = Ctx();
   ctx.connectionRun.store(false);
   if (ctx.connectionState.load() == kRunning) {
-    WaitWhile([&] { return ctx.connectionState.load() == kRunning; });
+    WaitWhile(ctx.connectionState, kRunning);
   }
   if (ctx.connectionThread.joinable()) ctx.connectionThread.join();
   ctx.backend.reset();

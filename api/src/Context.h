@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,12 @@ namespace qel {
 
 // Thread states used by both library threads.
 enum ThreadState : int { kStarting = 0, kRunning = 1, kEnded = 2 };
+
+// Polls a thread's state word every millisecond until it leaves value: how QEL_Init and QEL_Term
+// wait for a library thread to start or end.
+inline void WaitWhile(const std::atomic<int>& state, int value) {
+  while (state.load() == value) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
 constexpr int kRingBuffers = 4;
 constexpr uint32_t kRingBufferSize = 1u << 20;

@@ -1,5 +1,6 @@
-// Camera parameter functions: one table of registers and packings behind every setter and getter,
-// plus the data format and the defect pixel and gamma table transfers.
+// Camera parameter functions: the table of registers and packings built from the parameter list,
+// behind every setter and getter, plus the data format and the defect pixel and gamma table
+// transfers.
 #include <cstdint>
 #include <mutex>
 
@@ -7,6 +8,7 @@
 #include "Core.h"
 #include "DeviceAccess.h"
 #include "QEL_API.h"
+#include "QEL_ParameterList.h"
 
 namespace qel {
 namespace {
@@ -30,55 +32,16 @@ struct Parameter {
   bool rawRead;   // the getter reads through QEL_DeviceRead
 };
 
-// name, register, packing, index count, shadowed, read through QEL_DeviceRead
-#define QEL_PARAMETERS(X)                                   \
-  X(ControlMode, 0x00, kPlain, 2, true, false)              \
-  X(BlackLevel, 0x02, kPlain, 1, true, false)               \
-  X(ExposureTime, 0x03, kPlain, 1, true, false)             \
-  X(RawGain, 0x04, kPlain, 1, true, false)                  \
-  X(AGC_AEC_Target, 0x05, kPlain, 1, true, false)           \
-  X(Hysteresis, 0x06, kPlain, 4, true, true)                \
-  X(ControlSpeed, 0x0A, kPlain, 1, true, false)             \
-  X(ControlMonitor, 0x0B, kPlain, 2, true, false)           \
-  X(MinLightLevel, 0x0D, kPlain, 1, true, false)            \
-  X(ALC_Param, 0x0E, kPlain, 1, true, false)                \
-  X(LightLevel, 0x0F, kPlain, 1, true, false)               \
-  X(AWB, 0x10, kPlain, 1, false, false)                     \
-  X(GainRB, 0x11, kSignMagnitude, 2, true, false)           \
-  X(ColorMatrix, 0x13, kTwosComplement9, 9, true, true)     \
-  X(GainYC, 0x1C, kSignMagnitude, 3, true, false)           \
-  X(ALC_Target, 0x1F, kPlain, 1, true, false)               \
-  X(Gamma, 0x20, kNibbleL0, 1, true, false)                 \
-  X(ImageFlip, 0x20, kNibbleL1, 1, true, false)             \
-  X(ImageRotation, 0x20, kNibbleH0, 1, true, false)         \
-  X(DVI_ImageSize, 0x20, kNibbleH1, 1, true, false)         \
-  X(NoiseReduction, 0x21, kNibbleL0, 1, true, false)        \
-  X(EdgeEnhancement, 0x21, kNibbleL1, 1, true, false)       \
-  X(VFPN_Corr, 0x21, kNibbleH0, 1, true, false)             \
-  X(DVI_Resolution, 0x21, kNibbleH1, 1, true, false)        \
-  X(CIS_ImageFineAdj, 0x22, kNibbleL0, 1, true, false)      \
-  X(DP_Corr, 0x23, kNibbleL0, 1, false, false)              \
-  X(FPN_Corr, 0x23, kNibbleL1, 1, false, false)             \
-  X(FPN_Data_Acquisition, 0x23, kNibbleH0, 1, false, false) \
-  X(CIS_VoutCurrent, 0x24, kNibbleL0, 1, true, false)       \
-  X(CIS_Connect, 0xF0, kPlain, 1, false, false)             \
-  X(CIS_LimitFlag, 0xF1, kPlain, 1, false, false)           \
-  X(CIS_Type, 0xF4, kPlain, 1, false, false)                \
-  X(CIS_ConnectionDet, 0xF6, kPlain, 1, true, false)        \
-  X(CIS_OverCurrentDet, 0xF7, kPlain, 1, true, false)       \
-  X(CIS_ManualDetect, 0xF8, kPlain, 1, false, false)        \
-  X(FPGA_Ver, 0xFF, kPlain, 1, false, false)
-
 enum Id : int {
 #define QEL_PARAMETER_ID(name, ...) k##name,
-  QEL_PARAMETERS(QEL_PARAMETER_ID)
+  QEL_PARAMETER_LIST(QEL_PARAMETER_ID)
 #undef QEL_PARAMETER_ID
 };
 
 constexpr Parameter kParameters[] = {
-#define QEL_PARAMETER_ENTRY(name, reg, packing, count, shadowed, rawRead) \
-  {#name, reg, Packing::packing, count, shadowed, rawRead},
-    QEL_PARAMETERS(QEL_PARAMETER_ENTRY)
+#define QEL_PARAMETER_ENTRY(name, reg, packing, count, access, shadowed, rawRead) \
+  {#name, reg, Packing::k##packing, count, shadowed, rawRead},
+    QEL_PARAMETER_LIST(QEL_PARAMETER_ENTRY)
 #undef QEL_PARAMETER_ENTRY
 };
 
@@ -221,66 +184,34 @@ uint16_t GammaTableBase(int table) {
 using qel::GetParameter;
 using qel::SetParameter;
 
-// Exported wrappers; the shape of each must match the index count of its table entry.
-#define QEL_SCALAR_SET(name)                                \
-  static_assert(qel::kParameters[qel::k##name].count == 1); \
-  QEL_EXPORT int QEL_CALL QEL_Set_##name(int value) {       \
-    return SetParameter(qel::k##name, 0, value);            \
+// Exported wrappers, one set per list entry: a scalar or indexed setter unless the parameter is
+// read-only, and a getter of the same shape.
+#define QEL_SCALAR_SET(name)                          \
+  QEL_EXPORT int QEL_CALL QEL_Set_##name(int value) { \
+    return SetParameter(qel::k##name, 0, value);      \
   }
-#define QEL_SCALAR_GET(name)                                \
-  static_assert(qel::kParameters[qel::k##name].count == 1); \
-  QEL_EXPORT int QEL_CALL QEL_Get_##name(int* value) {      \
-    return GetParameter(qel::k##name, 0, value);            \
+#define QEL_SCALAR_GET(name)                           \
+  QEL_EXPORT int QEL_CALL QEL_Get_##name(int* value) { \
+    return GetParameter(qel::k##name, 0, value);       \
   }
 #define QEL_INDEXED_SET(name)                                    \
-  static_assert(qel::kParameters[qel::k##name].count > 1);       \
   QEL_EXPORT int QEL_CALL QEL_Set_##name(int index, int value) { \
     return SetParameter(qel::k##name, index, value);             \
   }
 #define QEL_INDEXED_GET(name)                                     \
-  static_assert(qel::kParameters[qel::k##name].count > 1);        \
   QEL_EXPORT int QEL_CALL QEL_Get_##name(int index, int* value) { \
     return GetParameter(qel::k##name, index, value);              \
   }
-#define QEL_SCALAR(name) QEL_SCALAR_SET(name) QEL_SCALAR_GET(name)
-#define QEL_INDEXED(name) QEL_INDEXED_SET(name) QEL_INDEXED_GET(name)
+#define QEL_EXPORTS_ReadWriteScalar(name) QEL_SCALAR_SET(name) QEL_SCALAR_GET(name)
+#define QEL_EXPORTS_ReadWriteIndexed(name) QEL_INDEXED_SET(name) QEL_INDEXED_GET(name)
+#define QEL_EXPORTS_ReadOnlyScalar(name) QEL_SCALAR_GET(name)
+#define QEL_EXPORTS_ReadOnlyIndexed(name) QEL_INDEXED_GET(name)
+#define QEL_JOIN(a, b) QEL_JOIN_TOKENS(a, b)
+#define QEL_JOIN_TOKENS(a, b) a##b
+#define QEL_PARAMETER_EXPORTS(name, reg, packing, count, access, shadowed, rawRead) \
+  QEL_JOIN(QEL_EXPORTS_, QEL_JOIN(access, QEL_PARAMETER_SHAPE(count)))(name)
 
-QEL_INDEXED(ControlMode)
-QEL_SCALAR(BlackLevel)
-QEL_SCALAR(ExposureTime)
-QEL_SCALAR(RawGain)
-QEL_SCALAR(AGC_AEC_Target)
-QEL_INDEXED(Hysteresis)
-QEL_SCALAR(ControlSpeed)
-QEL_INDEXED(ControlMonitor)
-QEL_SCALAR(MinLightLevel)
-QEL_SCALAR(ALC_Param)
-QEL_SCALAR(LightLevel)
-QEL_SCALAR(AWB)
-QEL_INDEXED(GainRB)
-QEL_INDEXED(ColorMatrix)
-QEL_INDEXED(GainYC)
-QEL_SCALAR(ALC_Target)
-QEL_SCALAR(Gamma)
-QEL_SCALAR(ImageFlip)
-QEL_SCALAR(ImageRotation)
-QEL_SCALAR(DVI_ImageSize)
-QEL_SCALAR(NoiseReduction)
-QEL_SCALAR(EdgeEnhancement)
-QEL_SCALAR(VFPN_Corr)
-QEL_SCALAR(DVI_Resolution)
-QEL_SCALAR(CIS_ImageFineAdj)
-QEL_SCALAR(DP_Corr)
-QEL_SCALAR(FPN_Corr)
-QEL_SCALAR(FPN_Data_Acquisition)
-QEL_SCALAR(CIS_VoutCurrent)
-QEL_SCALAR_GET(CIS_Connect)
-QEL_SCALAR(CIS_LimitFlag)
-QEL_SCALAR_GET(CIS_Type)
-QEL_SCALAR(CIS_ConnectionDet)
-QEL_SCALAR(CIS_OverCurrentDet)
-QEL_SCALAR(CIS_ManualDetect)
-QEL_SCALAR_GET(FPGA_Ver)
+QEL_PARAMETER_LIST(QEL_PARAMETER_EXPORTS)
 
 QEL_EXPORT int QEL_CALL QEL_Set_DataFormat(int value) {
   const uint8_t item[3] = {0, static_cast<uint8_t>(value & 0xFF), 0};

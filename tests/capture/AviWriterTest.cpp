@@ -59,6 +59,13 @@ void ExpectFields(const Bytes& b, const std::vector<Field>& fields) {
   }
 }
 
+// FNV-1a of the bytes: a recording compared whole against the one this writer has always made.
+uint64_t Fingerprint(const Bytes& b) {
+  uint64_t h = 0xCBF29CE484222325u;
+  for (const uint8_t byte : b) h = (h ^ byte) * 0x100000001B3u;
+  return h;
+}
+
 bool AllZero(const Bytes& b, uint64_t from, uint64_t to) {
   for (uint64_t i = from; i < to; ++i) {
     if (b[i] != 0) return false;
@@ -179,6 +186,7 @@ TEST(AviWriter, IndexOffsetsFollowThePaddedSizes) {
   }
   EXPECT_EQ(b[1324 + 108 + 8 + 197], 0xFF);  // 197 bytes get three bytes of padding
   ExpectIndexesMatchChunks(b, 4);
+  EXPECT_EQ(Fingerprint(b), 0xC4A69E6D42C9A6D9u);  // header, chunks and indexes byte for byte
 }
 
 TEST(AviWriter, RatesAndTheLargestChunkGoIntoTheSummary) {

@@ -368,8 +368,9 @@ void AddGammaCommands(CLI::App& app, Context& context) {
       context.action = [&context, &command, file] {
         RequireConnection(context);
         std::string reason;
-        const std::string message = command.run(*file, &reason);
-        Outcome(reason.empty() ? message : message + ": " + *file + ": " + reason, command.success);
+        std::string message = command.run(*file, &reason);
+        if (!reason.empty()) message.append(": ").append(*file).append(": ").append(reason);
+        Outcome(message, command.success);
       };
     });
   }

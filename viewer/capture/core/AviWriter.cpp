@@ -2,6 +2,7 @@
 #include "viewer/capture/core/AviWriter.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 
@@ -23,6 +24,42 @@ constexpr uint32_t kAvihFlags = 0x810;  // has index, trust chunk types
 constexpr uint32_t kKeyFrame = 0x10;
 constexpr char kSignature[] = "Made by VRK AVI 2.0";
 constexpr uint32_t kJunkSize = 1020;
+
+// Chunks in memory: chunks and lists are opened with their code and get their size when they
+// close; header fields patched later are marked at the offset the patch uses.
+class ChunkBuilder {
+ public:
+  explicit ChunkBuilder(size_t capacity) : bytes_(capacity) {}
+
+  ByteWriter& Bytes() { return bytes_; }
+  ChunkBuilder& Chunk(const char (&code)[5]) {
+    bytes_.Fcc(code);
+    open_.push_back(bytes_.Size());
+    bytes_.U32(0);
+    return *this;
+  }
+  ChunkBuilder& List(const char (&type)[5]) {
+    Chunk("LIST");
+    bytes_.Fcc(type);
+    return *this;
+  }
+  // Closes the innermost open chunk or list: its size counts what follows the size field.
+  ChunkBuilder& End() {
+    const size_t sizeAt = open_.back();
+    open_.pop_back();
+    bytes_.PatchU32(sizeAt, uint32_t(bytes_.Size() - sizeAt - 4));
+    return *this;
+  }
+  // The next field is the one written later at `offset`.
+  ByteWriter& At([[maybe_unused]] uint32_t offset) {
+    assert(bytes_.Size() == offset);
+    return bytes_;
+  }
+
+ private:
+  ByteWriter bytes_;
+  std::vector<size_t> open_;
+};
 
 // A 32-bit header field and its new value.
 struct Field {
@@ -151,29 +188,90 @@ int AviWriter::Open(std::unique_ptr<FileSink> sink, SegmentLimits limits) {
 }
 
 // Everything up to and including the movi list type; the one super index entry and the sizes
-// patched later start as zero, the dmlh total as "CUNT".
+// patched later start as zero, the dmlh total as "CUNT". The RIFF and movi sizes are written when
+// a segment finishes, the other chunk sizes as their chunks close here.
 bool AviWriter::WriteHeader() {
-  ByteWriter h(avi::kFirstChunk);
-  h.Fcc("RIFF").U32(0).Fcc("AVI ");
-  h.Fcc("LIST").U32(16 * 1 + 248).Fcc("hdrl");
-  h.Fcc("avih").U32(56);
-  h.U32(0).U32(0).U32(4).U32(kAvihFlags).U32(0).U32(0).U32(1).U32(0).U32(0).U32(0).Zeros(16);
-  h.Fcc("LIST").U32(16 * 1 + 148).Fcc("strl");
-  h.Fcc("strh").U32(56);
-  h.Fcc("vids").Fcc("MJPG").U32(0).U16(0).U16(0).U32(0);
-  h.U32(0).U32(0).U32(0).U32(0).U32(0).U32(0).U32(0).U16(0).U16(0).U16(0).U16(0);
-  h.Fcc("strf").U32(40);
-  h.U32(40).U32(0).U32(0).U16(1).U16(24).Fcc("MJPG").U32(0).Zeros(16);
-  h.Fcc("indx").U32(16 * 1 + 24);
-  h.U16(4).U8(0).U8(0).U32(0).Fcc("00db").Zeros(12);
-  h.Zeros(16);
-  h.Fcc("LIST").U32(16).Fcc("odml").Fcc("dmlh").U32(4).Fcc("CUNT");
-  h.Fcc("JUNK").U32(kJunkSize).Bytes(kSignature, sizeof kSignature - 1);
-  h.Zeros(kJunkSize - (sizeof kSignature - 1));
-  h.Fcc("LIST").U32(0).Fcc("movi");
-  riffDataPos_ = 8;
+  ChunkBuilder h(avi::kFirstChunk);
+  ByteWriter& w = h.Bytes();
+  w.Fcc("RIFF");
+  h.At(avi::kRiffSize).U32(0).Fcc("AVI ");
+  h.List("hdrl");
+
+  h.Chunk("avih");
+  h.At(avi::kMicroSecPerFrame).U32(0);
+  h.At(avi::kMaxBytesPerSec).U32(0);
+  w.U32(4);           // padding granularity
+  w.U32(kAvihFlags);  // flags
+  h.At(avi::kAvihTotalFrames).U32(0);
+  w.U32(0);  // initial frames
+  w.U32(1);  // streams
+  h.At(avi::kAvihSuggestedBuffer).U32(0);
+  h.At(avi::kAvihWidth).U32(0);
+  h.At(avi::kAvihHeight).U32(0);
+  w.Zeros(16);  // reserved
+  h.End();
+
+  h.List("strl");
+  h.Chunk("strh");
+  w.Fcc("vids");  // type
+  w.Fcc("MJPG");  // handler
+  w.U32(0);       // flags
+  w.U16(0);       // priority
+  w.U16(0);       // language
+  w.U32(0);       // initial frames
+  h.At(avi::kStrhScale).U32(0);
+  h.At(avi::kStrhRate).U32(0);
+  w.U32(0);  // start
+  h.At(avi::kStrhLength).U32(0);
+  h.At(avi::kStrhSuggestedBuffer).U32(0);
+  w.U32(0);  // quality
+  w.U32(0);  // sample size
+  w.U16(0);  // frame left
+  w.U16(0);  // frame top
+  h.At(avi::kStrhRight).U16(0);
+  h.At(avi::kStrhBottom).U16(0);
+  h.End();
+
+  h.Chunk("strf");
+  w.U32(40);  // bitmap info header size
+  h.At(avi::kStrfWidth).U32(0);
+  h.At(avi::kStrfHeight).U32(0);
+  w.U16(1);       // planes
+  w.U16(24);      // bit count
+  w.Fcc("MJPG");  // compression
+  h.At(avi::kStrfImageSize).U32(0);
+  w.Zeros(16);  // pixels per metre x and y, colours used and important
+  h.End();
+
+  h.Chunk("indx");  // the OpenDML super index with one entry
+  w.U16(4);         // longs per entry
+  w.U8(0);          // index sub type
+  w.U8(0);          // index type: an index of indexes
+  h.At(avi::kSuperIndexEntriesInUse).U32(0);
+  w.Fcc("00db");                            // chunk id
+  w.Zeros(12);                              // reserved
+  h.At(avi::kSuperIndexEntries).Zeros(16);  // offset, size and duration of the entry
+  h.End();
+  h.End();  // strl
+
+  h.List("odml");
+  h.Chunk("dmlh");
+  h.At(avi::kDmlhTotalFrames).Fcc("CUNT");
+  h.End();
+  h.End();  // odml
+  h.End();  // hdrl
+
+  h.Chunk("JUNK");
+  w.Bytes(kSignature, sizeof kSignature - 1);
+  w.Zeros(kJunkSize - (sizeof kSignature - 1));
+  h.End();
+
+  w.Fcc("LIST");
+  h.At(avi::kMoviSize).U32(0).Fcc("movi");
+  assert(w.Size() == avi::kFirstChunk);
+  riffDataPos_ = avi::kRiffSize + 4;
   moviDataPos_ = avi::kMovi;
-  return Put(h.Data(), h.Size());
+  return Put(w.Data(), w.Size());
 }
 
 bool AviWriter::Put(const void* data, size_t length) {
@@ -293,34 +391,34 @@ bool AviWriter::FinishSegment() {
   if (positionLost_) SeekEnd();
   const uint32_t frames = uint32_t(segmentFrames_);
   const uint64_t indexPos = position_;
-  {
-    ByteWriter ix(32 + size_t(frames) * 8);
-    ix.Fcc("ix00").U32(frames * 8 + 24);
-    ix.U16(2).U8(0).U8(1).U32(frames).Fcc("00db").U64(moviDataPos_ + 4).U32(0);
-    uint32_t offset = 8;
-    for (uint32_t i = 0; i < frames; ++i) {
-      ix.U32(offset).U32(chunkSizes_[i]);
-      offset += chunkSizes_[i] + 8;
-    }
-    if (!Put(ix.Data(), ix.Size())) failed_ = true;
+  ChunkBuilder ix(32 + size_t(frames) * 8);
+  ix.Chunk("ix00");
+  ix.Bytes().U16(2).U8(0).U8(1).U32(frames).Fcc("00db").U64(moviDataPos_ + 4).U32(0);
+  uint32_t offset = 8;
+  for (uint32_t i = 0; i < frames; ++i) {
+    ix.Bytes().U32(offset).U32(chunkSizes_[i]);
+    offset += chunkSizes_[i] + 8;
   }
+  ix.End();
+  if (!Put(ix.Bytes().Data(), ix.Bytes().Size())) failed_ = true;
   Patch32(moviDataPos_ - 4, uint32_t(end_ - moviDataPos_));
 
   if (segmentsDone_ == 0) {
     firstSegmentFrames_ = segmentFrames_;
-    ByteWriter idx(8 + size_t(frames) * 16);
-    idx.Fcc("idx1").U32(frames * 16);
-    uint32_t offset = 4;
+    ChunkBuilder idx(8 + size_t(frames) * 16);
+    idx.Chunk("idx1");
+    offset = 4;
     for (uint32_t i = 0; i < frames; ++i) {
-      idx.Fcc("00db").U32(kKeyFrame).U32(offset).U32(chunkSizes_[i]);
+      idx.Bytes().Fcc("00db").U32(kKeyFrame).U32(offset).U32(chunkSizes_[i]);
       offset += chunkSizes_[i] + 8;
     }
-    if (SeekEnd() && !Put(idx.Data(), idx.Size())) failed_ = true;
+    idx.End();
+    if (SeekEnd() && !Put(idx.Bytes().Data(), idx.Bytes().Size())) failed_ = true;
   }
   Patch32(riffDataPos_ - 4, uint32_t(end_ - riffDataPos_));
 
   ByteWriter entry(16);
-  entry.U64(indexPos).U32(frames * 8 + 32).U32(frames);
+  entry.U64(indexPos).U32(uint32_t(ix.Bytes().Size())).U32(frames);
   PatchAt(avi::kSuperIndexEntries + 16 * uint64_t(segmentsDone_), entry);
   SeekEnd();
   ++segmentsDone_;

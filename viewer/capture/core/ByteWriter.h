@@ -30,6 +30,12 @@ class ByteWriter {
     return *this;
   }
 
+  // Overwrites four bytes already written at `at`, as U32 would have written them.
+  ByteWriter& PatchU32(size_t at, uint32_t v) {
+    for (size_t i = 0; i < 4; ++i) bytes_[at + i] = uint8_t(v >> (8 * i));
+    return *this;
+  }
+
   const uint8_t* Data() const { return bytes_.data(); }
   size_t Size() const { return bytes_.size(); }
 

@@ -31,25 +31,36 @@ int GetAdapter(int index, int* value) {
   }
 }
 
-#define PICTURE_SETTER_kReadWrite(name) &SetAdapter<&QEL_Set_##name>
-#define PICTURE_SETTER_kReadOnly(name) nullptr
+#define PICTURE_SETTER_ReadWrite(name) &SetAdapter<&QEL_Set_##name>
+#define PICTURE_SETTER_ReadOnly(name) nullptr
+// The field a packing of the list leaves a value.
+#define PICTURE_FIELD_Plain kWord
+#define PICTURE_FIELD_SignMagnitude kSignMagnitude
+#define PICTURE_FIELD_TwosComplement9 kNineBit
+#define PICTURE_FIELD_NibbleL0 kNibble
+#define PICTURE_FIELD_NibbleL1 kNibble
+#define PICTURE_FIELD_NibbleH0 kNibble
+#define PICTURE_FIELD_NibbleH1 kNibble
 
-// A table entry whose index count disagrees with the export's shape would not compile.
-#define PICTURE_PARAM_SHAPE(name, count, field, access) \
+// A list entry whose index count disagrees with the export's shape would not compile.
+#define PICTURE_PARAM_SHAPE(name, reg, packing, count, ...) \
   static_assert(kIndexed<&QEL_Get_##name> == ((count) > 1), #name);
-PICTURE_PARAMETERS(PICTURE_PARAM_SHAPE)
+QEL_PARAMETER_LIST(PICTURE_PARAM_SHAPE)
 #undef PICTURE_PARAM_SHAPE
 
 constexpr ParamInfo kParams[] = {
-#define PICTURE_PARAM_ENTRY(name, count, field, access) \
-  {#name, count, Field::field, PICTURE_SETTER_##access(name), &GetAdapter<&QEL_Get_##name>},
-    PICTURE_PARAMETERS(PICTURE_PARAM_ENTRY)
+#define PICTURE_PARAM_ENTRY(name, reg, packing, count, access, ...)             \
+  {#name, count, Field::PICTURE_FIELD_##packing, PICTURE_SETTER_##access(name), \
+   &GetAdapter<&QEL_Get_##name>},
+    QEL_PARAMETER_LIST(PICTURE_PARAM_ENTRY)
 #undef PICTURE_PARAM_ENTRY
+        {"DataFormat", 1, Field::kByte, &SetAdapter<&QEL_Set_DataFormat>,
+         &GetAdapter<&QEL_Get_DataFormat>},
 };
 static_assert(std::size(kParams) == static_cast<size_t>(Param::kNone));
 
-#undef PICTURE_SETTER_kReadWrite
-#undef PICTURE_SETTER_kReadOnly
+#undef PICTURE_SETTER_ReadWrite
+#undef PICTURE_SETTER_ReadOnly
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

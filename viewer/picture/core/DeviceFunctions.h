@@ -1,58 +1,23 @@
 // The library's parameter functions as data: every QEL_Set_/QEL_Get_ pair by name, with its index
-// count and the value range of the register field it lands in.
+// count and the value range of the register field it lands in, built from the library's list.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string_view>
 
+#include "QEL_ParameterList.h"
+
 namespace picture {
 
-// One entry per parameter name (QEL_Set_<name> / QEL_Get_<name>), in the library's order.
-#define PICTURE_PARAMETERS(X)                     \
-  X(ControlMode, 2, kWord, kReadWrite)            \
-  X(BlackLevel, 1, kWord, kReadWrite)             \
-  X(ExposureTime, 1, kWord, kReadWrite)           \
-  X(RawGain, 1, kWord, kReadWrite)                \
-  X(AGC_AEC_Target, 1, kWord, kReadWrite)         \
-  X(Hysteresis, 4, kWord, kReadWrite)             \
-  X(ControlSpeed, 1, kWord, kReadWrite)           \
-  X(ControlMonitor, 2, kWord, kReadWrite)         \
-  X(MinLightLevel, 1, kWord, kReadWrite)          \
-  X(ALC_Param, 1, kWord, kReadWrite)              \
-  X(LightLevel, 1, kWord, kReadWrite)             \
-  X(AWB, 1, kWord, kReadWrite)                    \
-  X(GainRB, 2, kSignMagnitude, kReadWrite)        \
-  X(ColorMatrix, 9, kNineBit, kReadWrite)         \
-  X(GainYC, 3, kSignMagnitude, kReadWrite)        \
-  X(ALC_Target, 1, kWord, kReadWrite)             \
-  X(Gamma, 1, kNibble, kReadWrite)                \
-  X(ImageFlip, 1, kNibble, kReadWrite)            \
-  X(ImageRotation, 1, kNibble, kReadWrite)        \
-  X(DVI_ImageSize, 1, kNibble, kReadWrite)        \
-  X(NoiseReduction, 1, kNibble, kReadWrite)       \
-  X(EdgeEnhancement, 1, kNibble, kReadWrite)      \
-  X(VFPN_Corr, 1, kNibble, kReadWrite)            \
-  X(DVI_Resolution, 1, kNibble, kReadWrite)       \
-  X(CIS_ImageFineAdj, 1, kNibble, kReadWrite)     \
-  X(DP_Corr, 1, kNibble, kReadWrite)              \
-  X(FPN_Corr, 1, kNibble, kReadWrite)             \
-  X(FPN_Data_Acquisition, 1, kNibble, kReadWrite) \
-  X(CIS_VoutCurrent, 1, kNibble, kReadWrite)      \
-  X(CIS_Connect, 1, kWord, kReadOnly)             \
-  X(CIS_LimitFlag, 1, kWord, kReadWrite)          \
-  X(CIS_Type, 1, kWord, kReadOnly)                \
-  X(CIS_ConnectionDet, 1, kWord, kReadWrite)      \
-  X(CIS_OverCurrentDet, 1, kWord, kReadWrite)     \
-  X(CIS_ManualDetect, 1, kWord, kReadWrite)       \
-  X(FPGA_Ver, 1, kWord, kReadOnly)                \
-  X(DataFormat, 1, kByte, kReadWrite)
-
+// One entry per parameter name (QEL_Set_<name> / QEL_Get_<name>): the library's parameter list in
+// its order, then the data format.
 enum class Param : uint8_t {
 #define PICTURE_PARAM_ENUM(name, ...) k##name,
-  PICTURE_PARAMETERS(PICTURE_PARAM_ENUM)
+  QEL_PARAMETER_LIST(PICTURE_PARAM_ENUM)
 #undef PICTURE_PARAM_ENUM
-      kNone,  // a control that sends nothing to the unit
+      kDataFormat,  // the status record's data format item, not a register
+  kNone,            // a control that sends nothing to the unit
 };
 
 // What the register field keeps of a value written to it.
