@@ -47,19 +47,16 @@ constexpr QRgb kBlue = 0xFF0000FF;
 
 // Between the display thread and the CSV run: the sequence number the simulated unit stamps
 // into every frame (first word of the second pixel), for each frame a running CSV run took.
-class CsvFrameRecorder : public shell::FrameHooks {
+class CsvFrameRecorder : public live::FrameSink {
  public:
-  shell::FrameHooks* inner = nullptr;
+  live::FrameSink* inner = nullptr;
 
-  void DrawDefectOverlay(uint8_t* display, int cisType, int zoom) override {
-    inner->DrawDefectOverlay(display, cisType, zoom);
-  }
-  void CsvExportStep(const uint8_t* frame, uint32_t length, int cisType) override {
+  void Take(const live::CheckedFrame& frame) override {
     const bool taken = calibration::TheCalibrationCommands().CsvExportActive();
-    inner->CsvExportStep(frame, length, cisType);
+    inner->Take(frame);
     if (!taken) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    stamps_.push_back((frame[4] | frame[5] << 8) >> 4);
+    stamps_.push_back((frame.data[4] | frame.data[5] << 8) >> 4);
   }
   std::vector<int> Stamps() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -125,12 +122,12 @@ class CalibrationTest : public ViewerTest {
     ASSERT_TRUE(WaitFor([&] { return shell::View().lastCisType.load() == cisType; }, 2000));
     QTest::qWait(50);
   }
-  // The display thread taken down while the frame hooks are swapped, so that it never sees the
+  // The display thread taken down while the CSV sink is swapped, so that it never sees the
   // swap half done.
   void RecordCsvFrames() {
     shell::TheShell().display.Stop();
-    recorder_.inner = shell::InstalledHooks().frames;
-    shell::InstalledHooks().frames = &recorder_;
+    recorder_.inner = &calibration::TheCalibrationCommands();
+    shell::TheShell().display.Sinks().Replace(calibration::TheCalibrationCommands(), recorder_);
     shell::TheShell().display.Start();
   }
 

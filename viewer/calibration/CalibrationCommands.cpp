@@ -99,10 +99,10 @@ void CalibrationCommands::DrawDefectOverlay(uint8_t* display, int cisType, int z
   live::DrawDefectOverlay(display, cisType, zoom, view.excludedArea.load(), table.data());
 }
 
-void CalibrationCommands::CsvExportStep(const uint8_t* frame, uint32_t length, int cisType) {
+void CalibrationCommands::Take(const live::CheckedFrame& frame) {
   const shell::ViewState& view = shell::View();
-  const std::optional<CsvRun::Report> report =
-      csv_.Step(frame, length, cisType, view.showBoundaryPixels.load(), view.rawView.load());
+  const std::optional<CsvRun::Report> report = csv_.Step(
+      frame.data, frame.length, frame.cisType, view.showBoundaryPixels.load(), view.rawView.load());
   if (report) shell::PostToGui([this, r = *report] { ShowCsvStep(r); });
 }
 

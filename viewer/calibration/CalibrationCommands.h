@@ -8,6 +8,7 @@
 #include <string>
 
 #include "viewer/calibration/CalibrationTools.h"
+#include "viewer/live/FrameSink.h"
 #include "viewer/shell/Hooks.h"
 
 class QWidget;
@@ -37,11 +38,14 @@ class GammaCommands {
   QString downloadPath_;
 };
 
-class CalibrationCommands : public shell::FrameHooks, public shell::CalibrationHooks {
+// The CSV run is a frame sink: an active run takes each checked frame.
+class CalibrationCommands : public shell::FrameHooks,
+                            public shell::CalibrationHooks,
+                            public live::FrameSink {
  public:
   // Display thread.
   void DrawDefectOverlay(uint8_t* display, int cisType, int zoom) override;
-  void CsvExportStep(const uint8_t* frame, uint32_t length, int cisType) override;
+  void Take(const live::CheckedFrame& frame) override;
 
   // GUI thread.
   void SaveAsCsvCommand() override;

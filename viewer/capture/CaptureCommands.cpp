@@ -92,11 +92,13 @@ void CaptureCommands::StillCaptureCommand() {
   if (!path.isEmpty()) still_.Request(FilePath(path));
 }
 
-void CaptureCommands::StillCapture(const uint8_t* frame, uint32_t /*length*/, int cisType) {
+void CaptureCommands::Take(const live::CheckedFrame& frame) {
   std::string path;
   if (!still_.Take(path)) return;
   const shell::ViewState& view = shell::View();
-  if (SaveStill(frame, cisType, view.rawView.load(), view.showBoundaryPixels.load(), path)) return;
+  if (SaveStill(frame.data, frame.cisType, view.rawView.load(), view.showBoundaryPixels.load(),
+                path))
+    return;
   shell::PostToGui([path = QFile::decodeName(path.c_str())] {
     ShowMessage(ShownPage(), QStringLiteral("Still Capture : Write Error!\n") + path,
                 PromptIcon::Warning);

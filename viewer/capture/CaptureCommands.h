@@ -6,6 +6,7 @@
 #include <string>
 
 #include "viewer/capture/VideoCapture.h"
+#include "viewer/live/FrameSink.h"
 #include "viewer/shell/Hooks.h"
 
 namespace capture {
@@ -28,12 +29,14 @@ class StillRequest {
   std::string path_;
 };
 
-class CaptureCommands : public shell::CaptureHooks {
+// Still capture is a frame sink: a pending still is saved from the checked frames.
+class CaptureCommands : public shell::CaptureHooks, public live::FrameSink {
  public:
   void StillCaptureCommand() override;
   void LoadSettingsFile() override;
   void SaveSettingsFile() override;
-  void StillCapture(const uint8_t* frame, uint32_t length, int cisType) override;
+  // Display thread.
+  void Take(const live::CheckedFrame& frame) override;
 
   StillRequest& Still() { return still_; }
 

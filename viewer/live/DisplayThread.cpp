@@ -123,16 +123,7 @@ void DisplayThread::Body() {
       lastFrameSide_ = live::Geometry(cisType).n;
     }
 
-    const bool boundary = view.showBoundaryPixels.load();
-    shell.captureBitmap.Offer(live::CaptureSide(cisType, boundary), [&](uint8_t* capture) {
-      if (raw) {
-        live::ConvertMono(capture, frame.get(), cisType, boundary);
-      } else {
-        live::ConvertColour(capture, frame.get(), cisType, boundary);
-      }
-    });
-    hooks.capture->StillCapture(frame.get(), length, cisType);
-    hooks.frames->CsvExportStep(frame.get(), length, cisType);
+    sinks_.Hand({frame.get(), length, cisType, raw, view.showBoundaryPixels.load()});
   }
 }
 

@@ -1,11 +1,12 @@
 // The display thread: consumer of the frame stream, renderer of the live view and the only place
-// where frames are handed on (recorder, still capture, CSV export).
+// where frames are handed on, to the frame sinks registered with it.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <thread>
 
+#include "viewer/live/FrameSink.h"
 #include "viewer/shell/WorkerThread.h"
 
 namespace shell {
@@ -20,10 +21,14 @@ class DisplayThread : public WorkerThread {
   uint64_t FramesDisplayed() const { return framesDisplayed_.load(); }
   int LastFrameSide() const { return lastFrameSide_.load(); }
 
+  // The consumers of every checked frame, in order; changed only while the thread is stopped.
+  live::FrameSinks& Sinks() { return sinks_; }
+
  private:
   void Prepare() override;
   void Body() override;
 
+  live::FrameSinks sinks_;
   std::atomic<uint64_t> framesDisplayed_{0};
   std::atomic<int> lastFrameSide_{0};
 };

@@ -83,7 +83,7 @@ Options ParseOptions(const QStringList& arguments) {
   return options;
 }
 
-Application::Application(Operator& op) : op_(op) {}
+Application::Application(Operator& op) : op_(op), recorderFeed_(TheShell().captureBitmap) {}
 
 Application::~Application() {
   ShutDown();
@@ -106,6 +106,12 @@ void Application::StartUp(const Options& options) {
 
   // A failed allocation only means no recording.
   shell.captureBitmap.Allocate();
+  // The consumers of the checked frames, in the order they take each one.
+  live::FrameSinks& sinks = shell.display.Sinks();
+  sinks.Clear();
+  sinks.Add(recorderFeed_);
+  sinks.Add(capture::TheCaptureCommands());
+  sinks.Add(calibration::TheCalibrationCommands());
 
   if (options.simulate) {
     QELSIM_Enable(1);

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "viewer/live/RecorderFeed.h"
 #include "viewer/shell/MainWindow.h"
 
 namespace playback {
@@ -50,6 +51,7 @@ class Application {
   int SaveAndExit(const Options& options);
 
   Operator& op_;
+  live::RecorderFeed recorderFeed_;
   std::unique_ptr<playback::Player> player_;
   std::unique_ptr<MainWindow> window_;
   bool started_ = false;
