@@ -5,9 +5,10 @@
 #include <mutex>
 #include <string>
 
+#include "viewer/base/Hooks.h"
 #include "viewer/capture/VideoCapture.h"
 #include "viewer/live/FrameSink.h"
-#include "viewer/shell/Hooks.h"
+#include "viewer/picture/PageContext.h"
 
 namespace capture {
 
@@ -30,7 +31,7 @@ class StillRequest {
 };
 
 // Still capture is a frame sink: a pending still is saved from the checked frames.
-class CaptureCommands : public shell::CaptureHooks, public live::FrameSink {
+class CaptureCommands : public base::CaptureHooks, public live::FrameSink {
  public:
   void StillCaptureCommand() override;
   void LoadSettingsFile() override;
@@ -40,14 +41,16 @@ class CaptureCommands : public shell::CaptureHooks, public live::FrameSink {
 
   StillRequest& Still() { return still_; }
 
+  // The pages, operator and view state the commands work with; set at start-up, before the
+  // display thread runs.
+  void Attach(picture::PageContext& context) { context_ = &context; }
+
  private:
+  picture::PageContext* context_ = nullptr;
   StillRequest still_;
 };
 
 CaptureCommands& TheCaptureCommands();
 VideoCapture& TheVideoCapture();
-
-// Sets the shell's capture and recording hooks to this subsystem's.
-void InstallCaptureHooks();
 
 }  // namespace capture

@@ -6,14 +6,25 @@
 #include <cstdint>
 #include <thread>
 
+#include "viewer/base/WorkerThread.h"
 #include "viewer/live/FrameSink.h"
-#include "viewer/shell/WorkerThread.h"
+
+namespace base {
+struct Hooks;
+struct ViewState;
+}  // namespace base
+
+namespace live {
+class LiveView;
+}
 
 namespace shell {
 
-class DisplayThread : public WorkerThread {
+class DisplayThread : public base::WorkerThread {
  public:
-  DisplayThread() = default;
+  // Renders into the live view's display bitmap and shows it on displayTarget's image area.
+  DisplayThread(base::ViewState& view, const base::Hooks& hooks, live::LiveView& live)
+      : view_(view), hooks_(hooks), live_(live) {}
   ~DisplayThread() { Finish(); }
 
   // Figures for tests and benchmarks: frames shown since Start and the frame side of the last
@@ -28,6 +39,9 @@ class DisplayThread : public WorkerThread {
   void Prepare() override;
   void Body() override;
 
+  base::ViewState& view_;
+  const base::Hooks& hooks_;
+  live::LiveView& live_;
   live::FrameSinks sinks_;
   std::atomic<uint64_t> framesDisplayed_{0};
   std::atomic<int> lastFrameSide_{0};

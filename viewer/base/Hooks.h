@@ -1,4 +1,5 @@
-// Seams where the page refresh, playback, recording, capture and calibration code join the shell.
+// Seams where the page refresh, playback, recording, capture and calibration code join the
+// main window and the threads.
 // Each default does nothing; the owning subsystem installs its own implementation at start-up.
 #pragma once
 
@@ -6,7 +7,7 @@
 
 class QWidget;
 
-namespace shell {
+namespace base {
 
 // Moving device values onto the pages. Called on the monitor thread, where device reads belong;
 // implementations deliver widget updates to the GUI thread.
@@ -92,7 +93,7 @@ class CaptureHooks {
   virtual void SaveSettingsFile() {}
 };
 
-// The installed implementations; never null.
+// The implementations the application installs; never null.
 struct Hooks {
   RefreshHooks* refresh;
   PlaybackHooks* playback;
@@ -103,9 +104,7 @@ struct Hooks {
   CaptureHooks* capture;
 };
 
-// Installed before start-up; a null member keeps the default. A subsystem may also set its own
-// members of InstalledHooks() alone.
-Hooks& InstalledHooks();
-void InstallHooks(const Hooks& hooks);
+// Every seam with its do-nothing default.
+Hooks DefaultHooks();
 
-}  // namespace shell
+}  // namespace base

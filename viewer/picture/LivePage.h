@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "viewer/picture/Controls.h"
-#include "viewer/shell/GroupBuilder.h"
+#include "viewer/picture/GroupBuilder.h"
 
 class QComboBox;
 class QGroupBox;
@@ -18,8 +18,11 @@ class QLabel;
 class QPushButton;
 
 namespace shell {
-
+class DisplayBitmap;
 class ImageArea;
+}  // namespace shell
+
+namespace picture {
 
 // The zoom choices of a head type: "100%", "200%" and "400%" for 40K, "100%" and "200%" for 160K.
 QStringList ZoomEntries(int cisType);
@@ -30,10 +33,11 @@ QStringList ZoomEntries(int cisType);
 // font grows the page instead of cutting texts.
 class LivePage : public QWidget {
  public:
-  LivePage(int index, QWidget* parent);
+  // The image area shows the front picture of `bitmap`.
+  LivePage(int index, const shell::DisplayBitmap& bitmap, QWidget* parent);
 
   int Index() const { return index_; }
-  ImageArea* Image() const { return imageArea_; }
+  shell::ImageArea* Image() const { return imageArea_; }
   QLabel* FrameRateText() const { return frameRate_; }
   QComboBox* ZoomList() const { return zoomList_; }
   QComboBox* GroupSelector() const { return groupSelector_; }
@@ -102,7 +106,7 @@ class LivePage : public QWidget {
   void BuildCameraInfo();
 
   int index_;
-  ImageArea* imageArea_;
+  shell::ImageArea* imageArea_;
   QLabel* frameRate_;
   QComboBox* zoomList_;
   QComboBox* groupSelector_;
@@ -114,4 +118,4 @@ class LivePage : public QWidget {
   WidgetMap widgets_;
 };
 
-}  // namespace shell
+}  // namespace picture
