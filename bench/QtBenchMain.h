@@ -6,12 +6,12 @@
 
 #include <QApplication>
 
-#include "viewer/shell/GuiCall.h"
+#include "viewer/base/GuiCall.h"
 
 inline int RunQtBenchmarks(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  shell::InstallGuiQueue();
+  base::InstallGuiQueue();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

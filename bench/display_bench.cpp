@@ -18,13 +18,13 @@
 #include "QEL_API.h"
 #include "QEL_Sim.h"
 #include "bench/QtBenchMain.h"
+#include "viewer/base/GuiCall.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/capture/VideoCapture.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/live/LiveView.h"
 #include "viewer/live/core/Render.h"
-#include "viewer/shell/GuiCall.h"
-#include "viewer/shell/LivePage.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
+#include "viewer/picture/LivePage.h"
 
 namespace {
 
@@ -32,9 +32,10 @@ constexpr int kWarmUpMs = 1500;
 constexpr int kMeasureMs = 4000;
 
 // A page with the shared live controls only, as the display thread's target.
-class BenchPage : public shell::LivePage {
+class BenchPage : public picture::LivePage {
  public:
-  BenchPage() : shell::LivePage(shell::kPicturePage, nullptr) {}
+  explicit BenchPage(const live::DisplayBitmap& bitmap)
+      : picture::LivePage(base::kPicturePage, bitmap, nullptr) {}
   void Activate() override {}
   void FollowHeadType() override {}
 };
@@ -63,9 +64,11 @@ int Counter() {
 class LiveRun {
  public:
   LiveRun(int head, int zoom) {
-    shell::Shell& shell = shell::TheShell();
-    shell::ViewState& view = shell::View();
-    shell::ResetViewState();
+    live::LiveView& shell = liveView;
+    liveView.imageArea = [this](int p) { return p == base::kPicturePage ? page.Image() : nullptr; };
+    liveView.frameRateText = [this](int p) {
+      return p == base::kPicturePage ? page.FrameRateText() : nullptr;
+    };
     QELSIM_Enable(1);
     QELSIM_SetPlugged(1);
     QELSIM_SetHead(head);
@@ -79,28 +82,31 @@ class LiveRun {
     shell.displayBitmap.Create();
     shell.captureBitmap.Allocate();
     page.show();
-    view.displayTarget = shell::kPicturePage;
+    view.displayTarget = base::kPicturePage;
     shell.display.Start();
     pthread_getcpuclockid(shell.display.NativeHandle(), &displayClock);
   }
 
   ~LiveRun() {
-    shell::Shell& shell = shell::TheShell();
+    live::LiveView& shell = liveView;
     shell.display.Stop();
-    shell::View().displayTarget = shell::kNoPage;
+    view.displayTarget = base::kNoPage;
     QEL_Term();
     shell.captureBitmap.Free();
     shell.displayBitmap.Destroy();
   }
 
-  BenchPage page;
+  base::ViewState view;
+  base::Hooks hooks = base::DefaultHooks();
+  live::LiveView liveView{view, hooks};
+  BenchPage page{liveView.displayBitmap};
   clockid_t displayClock{};
 };
 
 // Arguments: head type (0 40K, 1 160K) and zoom index.
 void BM_DisplayThread(benchmark::State& state) {
-  shell::Shell& shell = shell::TheShell();
   LiveRun live(int(state.range(0)), int(state.range(1)));
+  live::LiveView& shell = live.liveView;
   Serve(kWarmUpMs);
 
   double usb = 0;
@@ -152,13 +158,13 @@ BENCHMARK(BM_DisplayThread)
 // and the share the display and GUI threads take meanwhile.
 void BM_RecordWhileViewing(benchmark::State& state) {
   const int head = int(state.range(0));
-  shell::Shell& shell = shell::TheShell();
   LiveRun live(head, int(state.range(1)));
+  live::LiveView& shell = live.liveView;
   const std::string path = (std::filesystem::temp_directory_path() /
                             ("record_bench-" + std::to_string(getpid()) + ".avi"))
                                .string();
   capture::Recorder recorder;
-  if (recorder.Open(path, live::CaptureSide(head, false), {}) != 0) {
+  if (recorder.Open(path, live::CaptureSide(head, false), {}, shell.captureBitmap) != 0) {
     state.SkipWithError("cannot create the AVI file");
     return;
   }

@@ -11,10 +11,8 @@
 #include "QEL_API.h"
 #include "QEL_Sim.h"
 #include "bench/QtBenchMain.h"
+#include "viewer/base/Operator.h"
 #include "viewer/shell/Application.h"
-#include "viewer/shell/Operator.h"
-#include "viewer/shell/ProgramHooks.h"
-#include "viewer/shell/Shell.h"
 
 namespace {
 
@@ -22,12 +20,12 @@ constexpr int kWarmUpMs = 1500;
 constexpr int kMeasureMs = 4000;
 
 // Nobody answers prompts in a benchmark; none is expected.
-class SilentOperator : public shell::Operator {
+class SilentOperator : public base::Operator {
  public:
-  void Message(QWidget*, const QString&, const QString&, shell::PromptIcon) override {}
-  bool Ask(QWidget*, const QString&, const QString&, shell::PromptIcon) override { return false; }
-  QString OpenFile(const shell::FileRequest&) override { return {}; }
-  QString SaveFile(const shell::FileRequest&) override { return {}; }
+  void Message(QWidget*, const QString&, const QString&, base::PromptIcon) override {}
+  bool Ask(QWidget*, const QString&, const QString&, base::PromptIcon) override { return false; }
+  QString OpenFile(const base::FileRequest&) override { return {}; }
+  QString SaveFile(const base::FileRequest&) override { return {}; }
 };
 
 double GuiCpuSeconds() {
@@ -46,7 +44,6 @@ int Counter() {
 void BM_PagesFollowAgc(benchmark::State& state) {
   const int head = int(state.range(0));
   SilentOperator op;
-  shell::InstallProgramHooks();
   shell::Application app(op);
   shell::Options options;
   options.simulate = true;
@@ -65,11 +62,10 @@ void BM_PagesFollowAgc(benchmark::State& state) {
   QTimer::singleShot(kWarmUpMs, &warm, &QEventLoop::quit);
   warm.exec();
 
-  shell::Shell& shell = shell::TheShell();
   for (auto _ : state) {
     const int counter0 = Counter();
-    const uint64_t displayed0 = shell.display.FramesDisplayed();
-    const uint64_t cycles0 = shell.monitor.Cycles();
+    const uint64_t displayed0 = app.Live().display.FramesDisplayed();
+    const uint64_t cycles0 = app.Monitor().Cycles();
     const double gui0 = GuiCpuSeconds();
     QElapsedTimer timer;
     timer.start();
@@ -78,8 +74,8 @@ void BM_PagesFollowAgc(benchmark::State& state) {
     loop.exec();
     const double seconds = double(timer.nsecsElapsed()) * 1e-9;
     const double usb = Counter() - counter0;
-    const double displayed = double(shell.display.FramesDisplayed() - displayed0);
-    const double cycles = double(shell.monitor.Cycles() - cycles0);
+    const double displayed = double(app.Live().display.FramesDisplayed() - displayed0);
+    const double cycles = double(app.Monitor().Cycles() - cycles0);
     state.counters["usb_fps"] = usb / seconds;
     state.counters["disp_per_usb"] = usb > 0 ? displayed / usb : 0;
     state.counters["monitor_cycles_per_s"] = cycles / seconds;

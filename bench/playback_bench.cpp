@@ -13,12 +13,13 @@
 
 #include "bench/QtBenchMain.h"
 #include "tests/playback/MediaFiles.h"
+#include "viewer/base/GuiCall.h"
+#include "viewer/base/Ids.h"
+#include "viewer/base/Operator.h"
+#include "viewer/picture/LivePage.h"
+#include "viewer/picture/PageContext.h"
 #include "viewer/playback/Player.h"
 #include "viewer/playback/core/MediaFile.h"
-#include "viewer/shell/GuiCall.h"
-#include "viewer/shell/Ids.h"
-#include "viewer/shell/LivePage.h"
-#include "viewer/shell/Operator.h"
 
 namespace {
 
@@ -58,19 +59,20 @@ testmedia::Bytes SceneVideo(int frames, int subsampling) {
 }
 
 // A page with the shared live controls only, outside the shell's page table.
-class BenchPage : public shell::LivePage {
+class BenchPage : public picture::LivePage {
  public:
-  BenchPage() : shell::LivePage(shell::kNoPage, nullptr) {}
+  explicit BenchPage(const live::DisplayBitmap& bitmap)
+      : picture::LivePage(base::kNoPage, bitmap, nullptr) {}
   void Activate() override {}
   void FollowHeadType() override {}
 };
 
-class QuietOperator : public shell::Operator {
+class QuietOperator : public base::Operator {
  public:
-  void Message(QWidget*, const QString&, const QString&, shell::PromptIcon) override {}
-  bool Ask(QWidget*, const QString&, const QString&, shell::PromptIcon) override { return false; }
-  QString OpenFile(const shell::FileRequest&) override { return {}; }
-  QString SaveFile(const shell::FileRequest&) override { return {}; }
+  void Message(QWidget*, const QString&, const QString&, base::PromptIcon) override {}
+  bool Ask(QWidget*, const QString&, const QString&, base::PromptIcon) override { return false; }
+  QString OpenFile(const base::FileRequest&) override { return {}; }
+  QString SaveFile(const base::FileRequest&) override { return {}; }
 };
 
 // Argument: TurboJPEG subsampling (0 4:4:4, 2 4:2:0).
@@ -121,9 +123,13 @@ void BM_PlaybackDrift(benchmark::State& state) {
   const playback::Timeline clock(30, 1, 900);
 
   QuietOperator op;
-  BenchPage page;
+  base::ViewState view;
+  base::Hooks hooks = base::DefaultHooks();
+  live::LiveView liveView(view, hooks);
+  picture::PageContext context(view, hooks, liveView);
+  BenchPage page(liveView.displayBitmap);
   page.show();
-  playback::Player player(op);
+  playback::Player player(op, context);
   player.Init(nullptr, &page);
   std::vector<std::pair<uint64_t, int64_t>> shown;
   shown.reserve(1000);

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "api/SimFixture.h"
-#include "api/TransferLog.h"
+#include "tests/api/SimFixture.h"
+#include "tests/api/TransferLog.h"
 #include "tests/capture/CaptureTestSupport.h"
 #include "viewer/capture/core/SettingsFile.h"
 #include "viewer/picture/core/Controls.h"

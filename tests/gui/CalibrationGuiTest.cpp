@@ -24,10 +24,10 @@
 #include "sim/SimScene.h"
 #include "tests/calibration/CsvText.h"
 #include "tests/gui/ViewerFixture.h"
+#include "viewer/base/Hooks.h"
+#include "viewer/base/Ids.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/calibration/CalibrationCommands.h"
-#include "viewer/shell/Hooks.h"
-#include "viewer/shell/Ids.h"
-#include "viewer/shell/ViewState.h"
 
 // Texts in failure messages.
 void PrintTo(const QString& text, std::ostream* os) {
@@ -47,19 +47,16 @@ constexpr QRgb kBlue = 0xFF0000FF;
 
 // Between the display thread and the CSV run: the sequence number the simulated unit stamps
 // into every frame (first word of the second pixel), for each frame a running CSV run took.
-class CsvFrameRecorder : public shell::FrameHooks {
+class CsvFrameRecorder : public live::FrameSink {
  public:
-  shell::FrameHooks* inner = nullptr;
+  live::FrameSink* inner = nullptr;
 
-  void DrawDefectOverlay(uint8_t* display, int cisType, int zoom) override {
-    inner->DrawDefectOverlay(display, cisType, zoom);
-  }
-  void CsvExportStep(const uint8_t* frame, uint32_t length, int cisType) override {
+  void Take(const live::CheckedFrame& frame) override {
     const bool taken = calibration::TheCalibrationCommands().CsvExportActive();
-    inner->CsvExportStep(frame, length, cisType);
+    inner->Take(frame);
     if (!taken) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    stamps_.push_back((frame[4] | frame[5] << 8) >> 4);
+    stamps_.push_back((frame.data[4] | frame.data[5] << 8) >> 4);
   }
   std::vector<int> Stamps() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -97,7 +94,7 @@ class CalibrationTest : public ViewerTest {
   }
   QString Progress() { return Control<QLabel>(9609)->text(); }
   QString List() { return Control<QPlainTextEdit>(2001)->toPlainText(); }
-  QAction* CsvMenu() { return Window()->MenuAction(shell::kCmdSaveCsv); }
+  QAction* CsvMenu() { return Window()->MenuAction(base::kCmdSaveCsv); }
   bool CsvControlsEnabled() {
     return Control<QWidget>(9603)->isEnabled() && Control<QWidget>(9606)->isEnabled() &&
            Control<QWidget>(9605)->isEnabled();
@@ -122,16 +119,16 @@ class CalibrationTest : public ViewerTest {
     return texts;
   }
   void WaitHeadType(int cisType) {
-    ASSERT_TRUE(WaitFor([&] { return shell::View().lastCisType.load() == cisType; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return app_->State().lastCisType.load() == cisType; }, 2000));
     QTest::qWait(50);
   }
-  // The display thread taken down while the frame hooks are swapped, so that it never sees the
+  // The display thread taken down while the CSV sink is swapped, so that it never sees the
   // swap half done.
   void RecordCsvFrames() {
-    shell::TheShell().display.Stop();
-    recorder_.inner = shell::InstalledHooks().frames;
-    shell::InstalledHooks().frames = &recorder_;
-    shell::TheShell().display.Start();
+    app_->Live().display.Stop();
+    recorder_.inner = &calibration::TheCalibrationCommands();
+    app_->Live().display.Sinks().Replace(calibration::TheCalibrationCommands(), recorder_);
+    app_->Live().display.Start();
   }
 
   CsvFrameRecorder recorder_;  // outlives the viewer, which may still hand it frames
@@ -181,13 +178,13 @@ TEST_F(CalibrationTest, CsvRunWritesItsFilesAndEndsWithTheCompletionText) {
   } cases[] = {{0, false, 1, 200, 1}, {0, true, 3, 202, 0}, {1, false, 2, 400, 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.cisType << " " << c.boundary);
-    if (shell::View().cisType.load() != c.cisType) {
+    if (app_->State().cisType.load() != c.cisType) {
       QELSIM_SetHead(c.cisType);
       WaitHeadType(c.cisType);
       ASSERT_TRUE(WaitFrames(3));
     }
-    if (shell::View().showBoundaryPixels.load() != c.boundary) {
-      Window()->Dispatch(shell::kCmdBoundaryPixels);
+    if (app_->State().showBoundaryPixels.load() != c.boundary) {
+      Window()->Dispatch(base::kCmdBoundaryPixels);
     }
     SetFrameCount(c.frames);
     const QString stem = QStringLiteral("run%1%2").arg(c.cisType).arg(c.boundary);
@@ -196,7 +193,7 @@ TEST_F(CalibrationTest, CsvRunWritesItsFilesAndEndsWithTheCompletionText) {
     Click(9603);
 
     ASSERT_EQ(op_.calls.size(), 1u);
-    const shell::FileRequest& request = op_.calls[0].request;
+    const base::FileRequest& request = op_.calls[0].request;
     EXPECT_EQ(op_.calls[0].kind, ScriptedOperator::Kind::SaveFile);
     EXPECT_EQ(request.title, "Save File");
     EXPECT_EQ(request.filter, "CSV File (*.csv)");
@@ -241,7 +238,7 @@ TEST_F(CalibrationTest, CsvRunTakesConsecutiveFrames) {
   ASSERT_TRUE(WaitFrames(2));
   SetFrameCount(6);
   op_.files.push_back(dir_.filePath("seq.csv"));
-  Window()->Dispatch(shell::kCmdSaveCsv);  // the menu item
+  Window()->Dispatch(base::kCmdSaveCsv);  // the menu item
   ASSERT_TRUE(WaitFor([&] { return Progress() == " CSV File Save Complete!"; }, 3000));
   EXPECT_EQ(RunFiles("seq").size(), 6u);
   const std::vector<int> stamps = recorder_.Stamps();
@@ -266,7 +263,7 @@ TEST_F(CalibrationTest, LeavingThePageAbortsTheRunAndKeepsItsFiles) {
   ASSERT_EQ(op_.calls.size(), 1u);
   EXPECT_EQ(op_.calls[0].caption, "info");
   EXPECT_EQ(op_.calls[0].text, "CSV File Save Aborted.");
-  EXPECT_EQ(op_.calls[0].icon, shell::PromptIcon::Warning);
+  EXPECT_EQ(op_.calls[0].icon, base::PromptIcon::Warning);
   EXPECT_TRUE(CsvControlsEnabled());
   EXPECT_FALSE(CsvMenu()->isEnabled()) << "grey while the Picture page is shown";
   EXPECT_EQ(sim::Unit::Instance().DataFormat(), 0);
@@ -293,7 +290,7 @@ TEST_F(CalibrationTest, CsvCancelAndUnwritableFiles) {
   Click(9603);  // the operator cancels the dialog
   ASSERT_EQ(op_.calls.size(), 1u);
   EXPECT_TRUE(CsvControlsEnabled());
-  EXPECT_FALSE(shell::InstalledHooks().calibration->CsvExportActive());
+  EXPECT_FALSE(app_->Seams().calibration->CsvExportActive());
 
   SetFrameCount(5);
   op_.files.push_back(dir_.filePath("missing/x.csv"));

@@ -12,22 +12,22 @@
 
 #include "tests/capture/CaptureTestSupport.h"
 #include "tests/gui/ViewerFixture.h"
+#include "viewer/base/Hooks.h"
+#include "viewer/base/Ids.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/capture/CaptureCommands.h"
-#include "viewer/shell/Hooks.h"
-#include "viewer/shell/Ids.h"
-#include "viewer/shell/ViewState.h"
 
 namespace {
 
+using base::PromptIcon;
 using capture_test::Bytes;
 using capture_test::U32;
-using shell::PromptIcon;
 using Kind = testing_support::ScriptedOperator::Kind;
 
 constexpr int kStatusLabel = 9202;
 constexpr int kVideoButton = 3004;
 
-struct RefreshSpy : shell::RefreshHooks {
+struct RefreshSpy : base::RefreshHooks {
   std::atomic<int> full{0};
   void FullRefresh() override { ++full; }
 };
@@ -37,7 +37,6 @@ class CaptureGui : public ViewerTest {
   void TearDown() override {
     capture::TheVideoCapture().SetFileLimits({});
     ViewerTest::TearDown();
-    if (previousRefresh_ != nullptr) shell::InstalledHooks().refresh = previousRefresh_;
   }
 
   // Starts the viewer with the controls a recording shows (the status label on the Picture page,
@@ -52,7 +51,7 @@ class CaptureGui : public ViewerTest {
         (new QPushButton(QStringLiteral("Video Capture"), Page(page)))->setObjectName("3004");
       }
     }
-    ASSERT_TRUE(WaitFor([&] { return shell::TheShell().display.LastFrameSide() != 0; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return app_->Live().display.LastFrameSide() != 0; }, 2000));
   }
 
   QWidget* Control(int page, int id) const {
@@ -72,11 +71,11 @@ class CaptureGui : public ViewerTest {
   void StartRecordingCommand(const QString& file) {
     op_.answers = {true};
     op_.files = {file};
-    Window()->Dispatch(shell::kCmdVideoCapture);
+    Window()->Dispatch(base::kCmdVideoCapture);
   }
   void StopRecordingCommand() {
     op_.answers = {true};
-    Window()->Dispatch(shell::kCmdVideoCapture);
+    Window()->Dispatch(base::kCmdVideoCapture);
   }
 
   bool Recording() const { return capture::TheVideoCapture().Recording(); }
@@ -85,7 +84,7 @@ class CaptureGui : public ViewerTest {
   static void ExpectFileDialog(const testing_support::ScriptedOperator::Call& call, Kind kind,
                                const char* title, const char* filter, const char* suffix,
                                QWidget* owner, const char* namePattern) {
-    const shell::FileRequest& request = call.request;
+    const base::FileRequest& request = call.request;
     EXPECT_EQ(call.kind, kind);
     EXPECT_EQ(request.title, title);
     EXPECT_EQ(request.filter, filter);
@@ -102,8 +101,8 @@ class CaptureGui : public ViewerTest {
 
   void ExpectIdleControls() {
     EXPECT_FALSE(Recording());
-    EXPECT_EQ(Item(shell::kCmdVideoCapture)->text(), "Start Video Capture");
-    EXPECT_TRUE(Item(shell::kCmdBoundaryPixels)->isEnabled());
+    EXPECT_EQ(Item(base::kCmdVideoCapture)->text(), "Start Video Capture");
+    EXPECT_TRUE(Item(base::kCmdBoundaryPixels)->isEnabled());
     EXPECT_EQ(ControlText(kPicturePage, kVideoButton), "Video Capture");
     EXPECT_EQ(ControlText(kCalibrationPage, kVideoButton), "Video Capture");
   }
@@ -126,13 +125,9 @@ class CaptureGui : public ViewerTest {
     EXPECT_EQ(messages[0].icon, PromptIcon::Warning);
   }
 
-  void InstallRefreshSpy() {
-    previousRefresh_ = shell::InstalledHooks().refresh;
-    shell::InstalledHooks().refresh = &refreshSpy_;
-  }
+  void InstallRefreshSpy() { app_->Seams().refresh = &refreshSpy_; }
 
   RefreshSpy refreshSpy_;
-  shell::RefreshHooks* previousRefresh_ = nullptr;
 };
 
 // An AVI file as an independent reader sees it: frames, size and frame rate.
@@ -204,12 +199,12 @@ TEST_F(CaptureGui, StillCaptureProposesANameAndSavesTheNextFrame) {
                         Case{1, false, 400, 1200, "^160K_400x400_\\d{8}_\\d{6}\\.bmp$"}}) {
     SCOPED_TRACE(c.name);
     StartLive(c.head);
-    ASSERT_TRUE(WaitFor([&] { return shell::View().cisType.load() == c.head; }, 2000));
-    if (c.boundary) Window()->Dispatch(shell::kCmdBoundaryPixels);
+    ASSERT_TRUE(WaitFor([&] { return app_->State().cisType.load() == c.head; }, 2000));
+    if (c.boundary) Window()->Dispatch(base::kCmdBoundaryPixels);
     const QString path = Path(QString("still-%1.bmp").arg(c.side));
     op_.calls.clear();
     op_.files = {path};
-    Window()->Dispatch(shell::kCmdStillCapture);
+    Window()->Dispatch(base::kCmdStillCapture);
     ASSERT_EQ(op_.calls.size(), 1u);
     ExpectFileDialog(op_.calls[0], Kind::SaveFile, "Save File", "BMP File (*.bmp)", "bmp",
                      Page(kPicturePage), c.name);
@@ -228,8 +223,8 @@ TEST_F(CaptureGui, StillCaptureProposesANameAndSavesTheNextFrame) {
 TEST_F(CaptureGui, ChoosingTwiceSavesOneStillToTheSecondPath) {
   StartLive();
   op_.files = {Path("first.bmp"), Path("second.bmp")};
-  Window()->Dispatch(shell::kCmdStillCapture);
-  Window()->Dispatch(shell::kCmdStillCapture);
+  Window()->Dispatch(base::kCmdStillCapture);
+  Window()->Dispatch(base::kCmdStillCapture);
   ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(Path("second.bmp")); }, 2000));
   ASSERT_TRUE(WaitFrames(5));
   EXPECT_FALSE(QFileInfo::exists(Path("first.bmp")));
@@ -240,7 +235,7 @@ TEST_F(CaptureGui, AStillThatCannotBeWrittenIsReported) {
   StartLive();
   const QString path = Path("missing-directory/still.bmp");
   op_.files = {path};
-  Window()->Dispatch(shell::kCmdStillCapture);
+  Window()->Dispatch(base::kCmdStillCapture);
   ASSERT_TRUE(WaitFor([&] { return !Messages().empty(); }, 2000));
   ExpectOneWarning("Still Capture : Write Error!\n" + path);
 }
@@ -259,8 +254,8 @@ TEST_F(CaptureGui, VideoCaptureRecordsWithItsControlsUntilStopped) {
                    Page(kPicturePage), "^40K_200x200_\\d{8}_\\d{6}\\.avi$");
 
   ASSERT_TRUE(Recording());
-  EXPECT_EQ(Item(shell::kCmdVideoCapture)->text(), "Stop Video Capture");
-  EXPECT_FALSE(Item(shell::kCmdBoundaryPixels)->isEnabled());
+  EXPECT_EQ(Item(base::kCmdVideoCapture)->text(), "Stop Video Capture");
+  EXPECT_FALSE(Item(base::kCmdBoundaryPixels)->isEnabled());
   EXPECT_EQ(ControlText(kPicturePage, kStatusLabel), "LIVE (REC)");
   EXPECT_EQ(ControlText(kPicturePage, kVideoButton), "Stop Capture");
   EXPECT_EQ(ControlText(kCalibrationPage, kVideoButton), "Stop Capture");
@@ -317,7 +312,7 @@ TEST_F(CaptureGui, CancellingTheQuestionOrTheDialogChangesNothing) {
   StartLive();
   // No at the question: no dialog.
   op_.answers = {false};
-  Window()->Dispatch(shell::kCmdVideoCapture);
+  Window()->Dispatch(base::kCmdVideoCapture);
   ASSERT_EQ(op_.calls.size(), 1u);
   // Cancelled dialog: no recording, no thread, no file.
   op_.calls.clear();
@@ -332,7 +327,7 @@ TEST_F(CaptureGui, CancellingTheQuestionOrTheDialogChangesNothing) {
   StartRecordingCommand(Path("goes-on.avi"));
   ASSERT_TRUE(Recording());
   op_.answers = {false};
-  Window()->Dispatch(shell::kCmdVideoCapture);
+  Window()->Dispatch(base::kCmdVideoCapture);
   EXPECT_TRUE(Recording());
   EXPECT_TRUE(capture::TheVideoCapture().LastRecorder().Running());
   StopRecordingCommand();
@@ -372,7 +367,7 @@ TEST_F(CaptureGui, StartingWhileRecordingFinishesTheFirstFile) {
   EXPECT_GT(U32(avi, 140), 0u);
   EXPECT_EQ(U32(avi, 224), 1u);
   EXPECT_TRUE(Recording());
-  EXPECT_EQ(Item(shell::kCmdVideoCapture)->text(), "Stop Video Capture");
+  EXPECT_EQ(Item(base::kCmdVideoCapture)->text(), "Stop Video Capture");
   ASSERT_TRUE(WaitFrames(10));
   StopRecordingCommand();
   EXPECT_GT(U32(FileBytes(second), 140), 0u);
@@ -464,7 +459,7 @@ TEST_F(CaptureGui, VideoCaptureRefusesWithoutACamera) {
   QELSIM_SetPlugged(0);
   ASSERT_TRUE(WaitFor([&] { return IsNoSignal(Picture()); }, 1000));
   op_.calls.clear();
-  Window()->Dispatch(shell::kCmdVideoCapture);
+  Window()->Dispatch(base::kCmdVideoCapture);
   ASSERT_EQ(op_.calls.size(), 1u);
   EXPECT_EQ(op_.calls[0].kind, Kind::Message);
   EXPECT_EQ(op_.calls[0].caption, "Message");
@@ -481,7 +476,7 @@ TEST_F(CaptureGui, SettingsFileCommandsWithTheirDialogsAndMessages) {
 
   op_.calls.clear();
   op_.files = {path};
-  Window()->Dispatch(shell::kCmdSaveSettings);
+  Window()->Dispatch(base::kCmdSaveSettings);
   ASSERT_EQ(op_.calls.size(), 2u);
   ExpectFileDialog(op_.calls[0], Kind::SaveFile, "Save File", "QEL Setting Data (*.qel)", "qel",
                    Window(), "^40K_\\d{8}_\\d{6}\\.qel$");
@@ -493,7 +488,7 @@ TEST_F(CaptureGui, SettingsFileCommandsWithTheirDialogsAndMessages) {
   op_.calls.clear();
   op_.files = {path};
   const int refreshes = refreshSpy_.full.load();
-  Window()->Dispatch(shell::kCmdLoadSettings);
+  Window()->Dispatch(base::kCmdLoadSettings);
   ASSERT_EQ(op_.calls.size(), 2u);
   ExpectFileDialog(op_.calls[0], Kind::OpenFile, "Open File", "QEL Setting Data (*.qel)", "qel",
                    Window(), nullptr);
@@ -508,7 +503,7 @@ TEST_F(CaptureGui, SettingsFileCommandsWithTheirDialogsAndMessages) {
   { std::ofstream(Path("other.qel").toStdString()) << "#QEL_Setting_Data_\n1\t\t//x\n"; }
   op_.calls.clear();
   op_.files = {Path("other.qel")};
-  Window()->Dispatch(shell::kCmdLoadSettings);
+  Window()->Dispatch(base::kCmdLoadSettings);
   ASSERT_EQ(op_.calls.size(), 2u);
   EXPECT_EQ(op_.calls[1].text,
             "Load Parameter[40K] : Error!\n"
@@ -526,9 +521,9 @@ TEST_F(CaptureGui, SettingsFileCommandsWithTheirDialogsAndMessages) {
   sim::Unit::Instance().FailControl(5, 1, 0x19);
   op_.calls.clear();
   op_.files = {Path("range.qel"), path};
-  Window()->Dispatch(shell::kCmdLoadSettings);
+  Window()->Dispatch(base::kCmdLoadSettings);
   EXPECT_EQ(refreshSpy_.full.load(), refreshes + 1);
-  Window()->Dispatch(shell::kCmdLoadSettings);
+  Window()->Dispatch(base::kCmdLoadSettings);
   EXPECT_EQ(refreshSpy_.full.load(), refreshes + 2);
   ASSERT_EQ(op_.calls.size(), 4u);
   EXPECT_EQ(op_.calls[1].text,
@@ -539,29 +534,29 @@ TEST_F(CaptureGui, SettingsFileCommandsWithTheirDialogsAndMessages) {
   // A file that cannot be written.
   op_.calls.clear();
   op_.files = {Path("missing-directory/params.qel")};
-  Window()->Dispatch(shell::kCmdSaveSettings);
+  Window()->Dispatch(base::kCmdSaveSettings);
   ASSERT_EQ(op_.calls.size(), 2u);
   EXPECT_EQ(op_.calls[1].text, "Save Parameter[40K] : Error!");
   EXPECT_EQ(op_.calls[1].icon, PromptIcon::Warning);
 
   // Cancelled dialogs end silently.
   op_.calls.clear();
-  Window()->Dispatch(shell::kCmdSaveSettings);
-  Window()->Dispatch(shell::kCmdLoadSettings);
+  Window()->Dispatch(base::kCmdSaveSettings);
+  Window()->Dispatch(base::kCmdLoadSettings);
   EXPECT_EQ(op_.calls.size(), 2u);
   EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(CaptureGui, SettingsMessagesNameThe160KHead) {
   StartLive(1);
-  ASSERT_TRUE(WaitFor([&] { return shell::View().cisType.load() == 1; }, 2000));
+  ASSERT_TRUE(WaitFor([&] { return app_->State().cisType.load() == 1; }, 2000));
   op_.files = {Path("params.qel")};
-  Window()->Dispatch(shell::kCmdSaveSettings);
+  Window()->Dispatch(base::kCmdSaveSettings);
   {
     std::ofstream(Path("short.qel").toStdString()) << "#QEL_Setting_Data_(Do_not_edit_manually)\n";
   }
   op_.files = {Path("short.qel")};
-  Window()->Dispatch(shell::kCmdLoadSettings);
+  Window()->Dispatch(base::kCmdLoadSettings);
   const auto messages = Messages();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].text, "Save Parameter[160K] : Complete.");

@@ -9,9 +9,9 @@
 
 #include "tests/api/TransferLog.h"
 #include "tests/gui/ViewerFixture.h"
+#include "viewer/base/Ids.h"
 #include "viewer/picture/DebugDialog.h"
 #include "viewer/picture/core/DebugCommands.h"
-#include "viewer/shell/Ids.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ class DebugDialogTest : public ViewerTest {
   sim::Unit& unit() { return sim::Unit::Instance(); }
 
   DebugDialog* Open() {
-    Window()->MenuAction(shell::kCmdDebug)->trigger();
+    Window()->MenuAction(base::kCmdDebug)->trigger();
     return picture::OpenedDebugDialog();
   }
 
@@ -126,7 +126,7 @@ TEST_F(DebugDialogTest, CommandsShowTheirResultsAndRefuseEmptyData) {
   ASSERT_EQ(op_.calls.size(), 1u);
   EXPECT_EQ(op_.calls[0].caption, "info");
   EXPECT_EQ(op_.calls[0].text, "No Write Data");
-  EXPECT_EQ(op_.calls[0].icon, shell::PromptIcon::None);
+  EXPECT_EQ(op_.calls[0].icon, base::PromptIcon::None);
 
   // The DVI transmitter at 58: register pointer 10, two bytes, then read back.
   Type(2002, "10 aa,bb");
@@ -225,7 +225,7 @@ TEST_F(DebugDialogTest, DumpsWriteTheSelectedRangeIntoTheChosenFile) {
     Type(2009, c.type);
     Click(c.button);
     ASSERT_EQ(op_.calls.size(), 1u);
-    const shell::FileRequest& request = op_.calls[0].request;
+    const base::FileRequest& request = op_.calls[0].request;
     EXPECT_EQ(op_.calls[0].kind, ScriptedOperator::Kind::SaveFile);
     EXPECT_EQ(request.title, "Save File");
     EXPECT_EQ(request.filter, QString(10, '\t') + " Dump Data (*.txt)");
@@ -257,7 +257,7 @@ TEST_F(DebugDialogTest, DumpsWriteTheSelectedRangeIntoTheChosenFile) {
   EXPECT_EQ(op_.calls[0].kind, ScriptedOperator::Kind::Message);
   EXPECT_EQ(op_.calls[0].caption, "Message");
   EXPECT_EQ(op_.calls[0].text, "No Connected Camera!");
-  EXPECT_EQ(op_.calls[0].icon, shell::PromptIcon::Warning);
+  EXPECT_EQ(op_.calls[0].icon, base::PromptIcon::Warning);
 }
 
 TEST_F(DebugDialogTest, HostileTextsInEveryField) {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "tests/gui/ViewerFixture.h"
-#include "viewer/shell/Ids.h"
-#include "viewer/shell/ViewState.h"
+#include "viewer/base/Ids.h"
+#include "viewer/base/ViewState.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ class PagesTest : public ViewerTest {
     emit list->activated(position);
   }
   void WaitHeadType(int cisType) {
-    ASSERT_TRUE(WaitFor([&] { return shell::View().lastCisType.load() == cisType; }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return app_->State().lastCisType.load() == cisType; }, 2000));
     QTest::qWait(50);
   }
 };
@@ -133,10 +133,10 @@ TEST_F(PagesTest, CalibrationPageSwitchesTheUnitToRawDataAndBack) {
   ASSERT_TRUE(WaitFrames(2));
   Window()->Tabs()->setCurrentIndex(kCalibrationPage);
   EXPECT_EQ(sim::Unit::Instance().DataFormat(), 1);
-  EXPECT_TRUE(shell::View().rawView.load());
+  EXPECT_TRUE(app_->State().rawView.load());
   Window()->Tabs()->setCurrentIndex(kPicturePage);
   EXPECT_EQ(sim::Unit::Instance().DataFormat(), 0);
-  EXPECT_FALSE(shell::View().rawView.load());
+  EXPECT_FALSE(app_->State().rawView.load());
 }
 
 TEST_F(PagesTest, FrameCountFieldKeepsWithinOneToAHundred) {

@@ -10,13 +10,13 @@
 #include <string>
 
 #include "tests/gui/ViewerFixture.h"
-#include "viewer/shell/GuiCall.h"
-#include "viewer/shell/ViewState.h"
+#include "viewer/base/GuiCall.h"
+#include "viewer/base/ViewState.h"
 
 namespace {
 
 using Kind = testing_support::ScriptedOperator::Kind;
-using shell::PromptIcon;
+using base::PromptIcon;
 
 constexpr uint8_t kEepromWrite = 0x17;
 
@@ -61,7 +61,7 @@ TEST_F(PictureCommandsTest, WhiteBalanceKeepsTheGuiServingAndSetsTheGainSliders)
   // The unit's usual white balance takes a while: a job queued before the click runs during it,
   // under the wait cursor.
   bool servedWhileBusy = false;
-  shell::PostToGui([&] {
+  base::PostToGui([&] {
     const QCursor* cursor = QApplication::overrideCursor();
     servedWhileBusy = cursor && cursor->shape() == Qt::WaitCursor;
   });

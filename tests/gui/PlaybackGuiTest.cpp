@@ -11,12 +11,12 @@
 
 #include "tests/gui/ViewerFixture.h"
 #include "tests/playback/MediaFiles.h"
+#include "viewer/base/Hooks.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/playback/PlaybackRules.h"
 #include "viewer/playback/Player.h"
 #include "viewer/playback/core/MediaFile.h"
-#include "viewer/shell/Hooks.h"
 #include "viewer/shell/MainWindow.h"
-#include "viewer/shell/ViewState.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ class DrivenClock : public playback::PlaybackClock {
   int64_t now = 1000000;
 };
 
-class FixedRecording : public shell::RecordingHooks {
+class FixedRecording : public base::RecordingHooks {
  public:
   explicit FixedRecording(bool recording) : recording_(recording) {}
   bool Recording() const override { return recording_; }
@@ -108,15 +108,15 @@ class PlaybackTest : public ViewerTest {
   void ExpectIdle(const QString& status = QStringLiteral("LIVE")) const {
     EXPECT_EQ(player()->State(), playback::kIdle);
     EXPECT_FALSE(player()->Active());
-    EXPECT_EQ(Text(shell::kIdPlaybackStatus), status);
+    EXPECT_EQ(Text(base::kIdPlaybackStatus), status);
     EXPECT_FALSE(controls().fileLabel->isVisible());
     EXPECT_TRUE(controls().fileLabel->text().isEmpty());
     EXPECT_TRUE(Page(kPicturePage)->FrameRateText()->isVisible());
     EXPECT_TRUE(Page(kPicturePage)->Image()->isVisible());
     EXPECT_FALSE(controls().videoWindow->isVisible());
-    EXPECT_TRUE(Enabled(shell::kCmdOpenMedia));
-    EXPECT_FALSE(Enabled(shell::kCmdPausePlay));
-    EXPECT_FALSE(Enabled(shell::kCmdPlayStop));
+    EXPECT_TRUE(Enabled(base::kCmdOpenMedia));
+    EXPECT_FALSE(Enabled(base::kCmdPausePlay));
+    EXPECT_FALSE(Enabled(base::kCmdPlayStop));
     EXPECT_EQ(playback::MediaFile::OpenCount(), 0);
   }
 
@@ -142,15 +142,15 @@ TEST_F(PlaybackTest, ThePictureLiesOverTheImageAreaWithoutTheBoundaryAtEveryZoom
     Play(path);
     ASSERT_EQ(player()->State(), playback::kPlaying);
     EXPECT_EQ(player()->Kind(), playback::kVideo);
-    EXPECT_EQ(Text(shell::kIdFileLabel), QStringLiteral("clip%1.avi [%1x%1]").arg(p.side));
-    EXPECT_EQ(Text(shell::kIdPlaybackStatus), "PLAY");
+    EXPECT_EQ(Text(base::kIdFileLabel), QStringLiteral("clip%1.avi [%1x%1]").arg(p.side));
+    EXPECT_EQ(Text(base::kIdPlaybackStatus), "PLAY");
     EXPECT_TRUE(controls().fileLabel->isVisible());
     EXPECT_FALSE(Page(kPicturePage)->FrameRateText()->isVisible());
     EXPECT_FALSE(Page(kPicturePage)->Image()->isVisible());
     EXPECT_TRUE(controls().videoWindow->isVisible());
     EXPECT_EQ(controls().videoWindow->geometry(), Page(kPicturePage)->Image()->geometry());
-    EXPECT_TRUE(Enabled(shell::kCmdPausePlay));
-    EXPECT_TRUE(Enabled(shell::kCmdPlayStop));
+    EXPECT_TRUE(Enabled(base::kCmdPausePlay));
+    EXPECT_TRUE(Enabled(base::kCmdPlayStop));
     const playback::VideoRect atFull = playback::PlaceVideoRect(p.side, p.side, 0);
     EXPECT_EQ(controls().view->geometry(), QRect(atFull.x, atFull.y, atFull.width, atFull.height));
     ChooseZoom(kPicturePage, p.zoomEntry);
@@ -212,11 +212,11 @@ TEST_F(PlaybackTest, StillsOfOtherProgramsShowPixelExactAndAgainAfterAZoomChange
     // A still stays until it is stopped.
     Advance(100);
     player()->UpdatePlaybackLabel();
-    EXPECT_EQ(Text(shell::kIdPlaybackStatus), "PLAY [0 / 0sec]");
+    EXPECT_EQ(Text(base::kIdPlaybackStatus), "PLAY [0 / 0sec]");
     EXPECT_EQ(player()->State(), playback::kPlaying);
     EXPECT_TRUE(controls().view->HasPicture());
   }
-  Window()->Dispatch(shell::kCmdPlayStop);
+  Window()->Dispatch(base::kCmdPlayStop);
   ExpectIdle();
   EXPECT_TRUE(Messages().empty());
 }
@@ -226,39 +226,36 @@ TEST_F(PlaybackTest, PauseAtSecondSevenOfAThirtySecondFile) {
   Play(Video(QStringLiteral("thirty.avi"), 30, 200, 1));
   ASSERT_TRUE(WaitShown(0));
   player()->UpdatePlaybackLabel();
-  EXPECT_EQ(Text(shell::kIdPlaybackStatus), "PLAY [0 / 30sec]");
+  EXPECT_EQ(Text(base::kIdPlaybackStatus), "PLAY [0 / 30sec]");
   Advance(7.4);
   ASSERT_TRUE(WaitShown(7));
   ExpectColour(Shown(), 7);
 
-  Window()->Dispatch(shell::kCmdPausePlay);
+  Window()->Dispatch(base::kCmdPausePlay);
   EXPECT_EQ(player()->State(), playback::kPaused);
-  EXPECT_EQ(Text(shell::kIdPlaybackStatus), "PAUSE");
+  EXPECT_EQ(Text(base::kIdPlaybackStatus), "PAUSE");
   player()->UpdatePlaybackLabel();
-  EXPECT_EQ(Text(shell::kIdPlaybackStatus), "PAUSE [7 / 30sec]");
+  EXPECT_EQ(Text(base::kIdPlaybackStatus), "PAUSE [7 / 30sec]");
   Advance(5);
   player()->UpdatePlaybackLabel();
-  EXPECT_EQ(Text(shell::kIdPlaybackStatus), "PAUSE [7 / 30sec]");
+  EXPECT_EQ(Text(base::kIdPlaybackStatus), "PAUSE [7 / 30sec]");
   EXPECT_EQ(player()->ShownFrame(), 7);
 
-  Window()->Dispatch(shell::kCmdPausePlay);
-  EXPECT_EQ(Text(shell::kIdPlaybackStatus), "PLAY");
+  Window()->Dispatch(base::kCmdPausePlay);
+  EXPECT_EQ(Text(base::kIdPlaybackStatus), "PLAY");
   Advance(1);
   ASSERT_TRUE(WaitShown(8));
   player()->UpdatePlaybackLabel();
-  EXPECT_EQ(Text(shell::kIdPlaybackStatus), "PLAY [8 / 30sec]");
+  EXPECT_EQ(Text(base::kIdPlaybackStatus), "PLAY [8 / 30sec]");
 }
 
 TEST_F(PlaybackTest, TheEndOfAFileBringsTheLivePictureBack) {
   for (bool recording : {false, true}) {
     SCOPED_TRACE(recording);
     FixedRecording recorder(recording);
-    const shell::Hooks before = shell::InstalledHooks();
     // Start-up installs the program's hooks; the recording seen here is replaced after it.
     Start();
-    shell::Hooks hooks = shell::InstalledHooks();
-    hooks.recording = &recorder;
-    shell::InstallHooks(hooks);
+    app_->Seams().recording = &recorder;
     ASSERT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
     Play(Video(QStringLiteral("short.avi"), 3));
     ASSERT_TRUE(WaitShown(0));
@@ -270,12 +267,11 @@ TEST_F(PlaybackTest, TheEndOfAFileBringsTheLivePictureBack) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].caption, "Message");
     EXPECT_EQ(messages[0].text, "Reached End of File");
-    EXPECT_EQ(messages[0].icon, shell::PromptIcon::Information);
+    EXPECT_EQ(messages[0].icon, base::PromptIcon::Information);
     ExpectIdle(recording ? QStringLiteral("LIVE (REC)") : QStringLiteral("LIVE"));
     ASSERT_TRUE(WaitFrames(2));
     EXPECT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
     app_->ShutDown();
-    shell::InstallHooks(before);
     op_.calls.clear();
   }
 }
@@ -309,14 +305,14 @@ TEST_F(PlaybackTest, AFileThatCannotBeShownIsReportedOnceAndLeavesNothingBehind)
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].caption, "Message");
     EXPECT_EQ(messages[0].text, "MediaPlay : File Open Error");
-    EXPECT_EQ(messages[0].icon, shell::PromptIcon::Error);
+    EXPECT_EQ(messages[0].icon, base::PromptIcon::Error);
     ExpectIdle();
 
     Play(good);
     EXPECT_EQ(player()->State(), playback::kPlaying);
     ASSERT_TRUE(WaitShown(0));
     EXPECT_EQ(Messages().size(), 1u);
-    Window()->Dispatch(shell::kCmdPlayStop);
+    Window()->Dispatch(base::kCmdPlayStop);
   }
 }
 
@@ -344,12 +340,12 @@ TEST_F(PlaybackTest, AFileThatBreaksWhilePlayingAbortsWithOneMessage) {
     const auto messages = Messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Error Abort");
-    EXPECT_EQ(messages[0].icon, shell::PromptIcon::Error);
+    EXPECT_EQ(messages[0].icon, base::PromptIcon::Error);
     // Playback is not stopped by the error; the last good frame stays.
     EXPECT_EQ(player()->State(), playback::kPlaying);
     EXPECT_EQ(player()->ShownFrame(), 2);
     ExpectColour(Shown(), 2);
-    Window()->Dispatch(shell::kCmdPlayStop);
+    Window()->Dispatch(base::kCmdPlayStop);
     ExpectIdle();
     app_->ShutDown();
     op_.calls.clear();
@@ -359,17 +355,17 @@ TEST_F(PlaybackTest, AFileThatBreaksWhilePlayingAbortsWithOneMessage) {
 TEST_F(PlaybackTest, MenuCommandsAndPageButtonsFollowThePlayback) {
   Start();
   auto* pause =
-      Page(kPicturePage)->findChild<QPushButton*>(QString::number(shell::kIdPausePlayButton));
+      Page(kPicturePage)->findChild<QPushButton*>(QString::number(base::kIdPausePlayButton));
   auto* stop =
-      Page(kPicturePage)->findChild<QPushButton*>(QString::number(shell::kIdPlayStopButton));
+      Page(kPicturePage)->findChild<QPushButton*>(QString::number(base::kIdPlayStopButton));
   ASSERT_NE(pause, nullptr);
   ASSERT_NE(stop, nullptr);
   EXPECT_FALSE(pause->isEnabled());
   EXPECT_FALSE(stop->isEnabled());
 
-  Window()->Dispatch(shell::kCmdOpenMedia);  // cancelled
+  Window()->Dispatch(base::kCmdOpenMedia);  // cancelled
   ASSERT_EQ(op_.calls.size(), 1u);
-  const shell::FileRequest& request = op_.calls[0].request;
+  const base::FileRequest& request = op_.calls[0].request;
   EXPECT_EQ(op_.calls[0].kind, ScriptedOperator::Kind::OpenFile);
   EXPECT_EQ(request.title, "Open File");
   EXPECT_EQ(request.owner, Window());
@@ -383,31 +379,31 @@ TEST_F(PlaybackTest, MenuCommandsAndPageButtonsFollowThePlayback) {
   QCoreApplication::processEvents();
   const QRect buttonPlace = stop->geometry();
   op_.files.push_back(Video(QStringLiteral("menu.avi"), 30));
-  Window()->Dispatch(shell::kCmdOpenMedia);
+  Window()->Dispatch(base::kCmdOpenMedia);
   EXPECT_EQ(player()->State(), playback::kPlaying);
-  EXPECT_EQ(Text(shell::kIdFileLabel), "menu.avi [200x200]");
+  EXPECT_EQ(Text(base::kIdFileLabel), "menu.avi [200x200]");
   EXPECT_TRUE(pause->isEnabled());
   EXPECT_TRUE(stop->isEnabled());
   // The hidden image area keeps its place: the buttons below it stay where they were.
   QCoreApplication::processEvents();
   EXPECT_EQ(stop->geometry(), buttonPlace);
   EXPECT_EQ(controls().videoWindow->geometry(), Page(kPicturePage)->Image()->geometry());
-  Window()->MenuAction(shell::kCmdPausePlay)->trigger();
+  Window()->MenuAction(base::kCmdPausePlay)->trigger();
   EXPECT_EQ(player()->State(), playback::kPaused);
   pause->click();
   EXPECT_EQ(player()->State(), playback::kPlaying);
-  Window()->MenuAction(shell::kCmdPlayStop)->trigger();
+  Window()->MenuAction(base::kCmdPlayStop)->trigger();
   ExpectIdle();
-  Window()->Dispatch(shell::kCmdOpenMedia);  // cancelled: nothing starts
+  Window()->Dispatch(base::kCmdOpenMedia);  // cancelled: nothing starts
   EXPECT_EQ(player()->State(), playback::kIdle);
   op_.files.push_back(Video(QStringLiteral("menu.avi"), 30));
-  Window()->Dispatch(shell::kCmdOpenMedia);
+  Window()->Dispatch(base::kCmdOpenMedia);
   stop->click();
   ExpectIdle();
   EXPECT_FALSE(pause->isEnabled());
   EXPECT_FALSE(stop->isEnabled());
   // Idle, the pause command does nothing and the label timer leaves the status alone.
-  Window()->Dispatch(shell::kCmdPausePlay);
+  Window()->Dispatch(base::kCmdPausePlay);
   player()->UpdatePlaybackLabel();
   ExpectIdle();
 }

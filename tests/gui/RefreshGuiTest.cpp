@@ -10,8 +10,8 @@
 #include <set>
 
 #include "tests/gui/ViewerFixture.h"
-#include "viewer/shell/Ids.h"
-#include "viewer/shell/ViewState.h"
+#include "viewer/base/Ids.h"
+#include "viewer/base/ViewState.h"
 
 namespace {
 
@@ -97,28 +97,27 @@ TEST_F(RefreshGuiTest, ANewHeadTypeSelectsItsListEntryAtTheSamePosition) {
 TEST_F(RefreshGuiTest, EepromCommandsFromTheMenuShowTheUnitsValuesAfterwards) {
   Start(1);
   ASSERT_TRUE(WaitFor([&] { return Window()->windowTitle() == "QEL_Viewer [160K]"; }, 2000));
-  Window()->Dispatch(shell::kCmdEepromLoad);
+  Window()->Dispatch(base::kCmdEepromLoad);
   ASSERT_FALSE(op_.calls.empty());
   EXPECT_EQ(op_.calls.back().text, "No Saved Parameter[160K] Found in EEPROM.");
 
   ASSERT_EQ(QEL_Set_ExposureTime(123), 0);
-  Window()->Dispatch(shell::kCmdEepromLoadDefault);
+  Window()->Dispatch(base::kCmdEepromLoadDefault);
   EXPECT_EQ(op_.calls.back().text,
             "No Default Parameter[160K] Found in EEPROM.\nUse Application Default Setting.");
   EXPECT_EQ(sim::Unit::Instance().Register(0x83), 400);
   EXPECT_TRUE(SlidersShow(7002, 400));
 
-  Window()->Dispatch(shell::kCmdEepromSave);
+  Window()->Dispatch(base::kCmdEepromSave);
   EXPECT_EQ(op_.calls.back().text, "Save Parameter[160K] : Complete.");
   ASSERT_EQ(QEL_Set_ExposureTime(200), 0);
-  Window()->Dispatch(shell::kCmdEepromLoad);
+  Window()->Dispatch(base::kCmdEepromLoad);
   EXPECT_EQ(op_.calls.back().text, "Load Parameter[160K] : Complete.");
-  EXPECT_EQ(op_.calls.back().icon, shell::PromptIcon::Information);
+  EXPECT_EQ(op_.calls.back().icon, base::PromptIcon::Information);
   EXPECT_TRUE(SlidersShow(7002, 400));
 }
 
 TEST_F(RefreshGuiTest, DumpControlsWritesTheUnitsValuesThenTheProgramEnds) {
-  shell::InstallProgramHooks();
   app_ = std::make_unique<shell::Application>(op_);
   shell::Options options;
   options.simulate = true;
@@ -147,7 +146,6 @@ TEST_F(RefreshGuiTest, DumpControlsWritesTheUnitsValuesThenTheProgramEnds) {
 
 TEST_F(RefreshGuiTest, EveryControlStandsBesideTheImageWithRoomForItsText) {
   // Both window modes and heads; the dump holds every group of the compact window as chosen.
-  shell::InstallProgramHooks();
   std::map<int, int> heights;
   for (int run = 0; run < 4; ++run) {
     const int mode = run / 2, head = run % 2;
@@ -172,18 +170,18 @@ TEST_F(RefreshGuiTest, EveryControlStandsBesideTheImageWithRoomForItsText) {
     for (const json& e : dump) {
       const int id = e["id"];
       EXPECT_TRUE(id != 1001 || QRect(QPoint(), window).contains(rect(e)));
-      if (id == shell::kIdImageArea) images[e["page"]] = rect(e);
+      if (id == base::kIdImageArea) images[e["page"]] = rect(e);
       if (e["page"] == 103 && id >= 3007 && id <= 3010) gammaWidths.insert(e["width"].get<int>());
       if (mode == 0 && id >= 9501 && id <= 9505 && e["visible"]) columns.insert(e["x"].get<int>());
       // 9308 is in the Camera Info box; 3008 stands in a group on each page.
-      EXPECT_TRUE(e["visible"] || (id != shell::kIdCameraInfoSeparator && id != 3008)) << id;
+      EXPECT_TRUE(e["visible"] || (id != base::kIdCameraInfoSeparator && id != 3008)) << id;
       EXPECT_TRUE(e["fits"].get<bool>()) << e["page"] << " " << id;
     }
     EXPECT_EQ(columns.size(), mode == 0 ? 1u : 0u);
     EXPECT_EQ(gammaWidths.size(), 1u);
     for (const json& e : dump) {
       const auto image = images.find(e["page"]);
-      if (image == images.end() || e["id"] == shell::kIdImageArea) continue;
+      if (image == images.end() || e["id"] == base::kIdImageArea) continue;
       EXPECT_FALSE(rect(e).intersects(image->second)) << e["page"] << " " << e["id"];
     }
   }

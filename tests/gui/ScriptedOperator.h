@@ -5,11 +5,11 @@
 #include <deque>
 #include <vector>
 
-#include "viewer/shell/Operator.h"
+#include "viewer/base/Operator.h"
 
 namespace testing_support {
 
-class ScriptedOperator : public shell::Operator {
+class ScriptedOperator : public base::Operator {
  public:
   enum class Kind { Message, Ask, OpenFile, SaveFile };
 
@@ -17,8 +17,8 @@ class ScriptedOperator : public shell::Operator {
     Kind kind;
     QString caption;  // the title for file dialogs
     QString text;
-    shell::PromptIcon icon = shell::PromptIcon::Information;
-    shell::FileRequest request;
+    base::PromptIcon icon = base::PromptIcon::Information;
+    base::FileRequest request;
   };
 
   std::vector<Call> calls;
@@ -28,22 +28,22 @@ class ScriptedOperator : public shell::Operator {
   std::deque<QString> files;
 
   void Message(QWidget*, const QString& caption, const QString& text,
-               shell::PromptIcon icon) override {
+               base::PromptIcon icon) override {
     calls.push_back({Kind::Message, caption, text, icon, {}});
   }
 
-  bool Ask(QWidget*, const QString& caption, const QString& text, shell::PromptIcon icon) override {
+  bool Ask(QWidget*, const QString& caption, const QString& text, base::PromptIcon icon) override {
     calls.push_back({Kind::Ask, caption, text, icon, {}});
     return Next(answers, false);
   }
 
-  QString OpenFile(const shell::FileRequest& request) override {
-    calls.push_back({Kind::OpenFile, request.title, {}, shell::PromptIcon::Information, request});
+  QString OpenFile(const base::FileRequest& request) override {
+    calls.push_back({Kind::OpenFile, request.title, {}, base::PromptIcon::Information, request});
     return Next(files, QString());
   }
 
-  QString SaveFile(const shell::FileRequest& request) override {
-    calls.push_back({Kind::SaveFile, request.title, {}, shell::PromptIcon::Information, request});
+  QString SaveFile(const base::FileRequest& request) override {
+    calls.push_back({Kind::SaveFile, request.title, {}, base::PromptIcon::Information, request});
     return Next(files, QString());
   }
 

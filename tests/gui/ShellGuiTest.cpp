@@ -23,27 +23,26 @@
 #include "sim/SimUnit.h"
 #include "tests/gui/ScriptedOperator.h"
 #include "tests/gui/ViewerFixture.h"
+#include "viewer/base/Ids.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/picture/LivePage.h"
 #include "viewer/shell/Application.h"
-#include "viewer/shell/Ids.h"
 #include "viewer/shell/Ini.h"
-#include "viewer/shell/LivePage.h"
 #include "viewer/shell/Menu.h"
 #include "viewer/shell/ScrollHost.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
 
 namespace {
 
 TEST_F(ViewerTest, FirstStartIsCompactWithoutExpertItemsAndWritesTheIniFile) {
   Start();
   EXPECT_EQ(Window()->windowTitle(), "QEL Viewer");
-  EXPECT_EQ(shell::View().windowMode, 0);
+  EXPECT_EQ(app_->State().windowMode, 0);
   EXPECT_GE(Window()->Scroller()->ContentSize().width, 1182);
   // At least the layout's height; taller where the tab bar needs it to show the whole page.
   EXPECT_GE(Window()->Scroller()->ContentSize().height, 909);
   EXPECT_EQ(Window()->width(), Window()->Scroller()->ContentSize().width);
-  for (int id : {shell::kCmdEepromSaveDefault, shell::kCmdEepromClearDefault, shell::kCmdDebug}) {
+  for (int id : {base::kCmdEepromSaveDefault, base::kCmdEepromClearDefault, base::kCmdDebug}) {
     EXPECT_EQ(Window()->MenuAction(id), nullptr) << id;
   }
   const std::string ini = (dir_.path() + "/QEL_Viewer.ini").toStdString();
@@ -89,18 +88,18 @@ TEST_F(ViewerTest, MenuHasEveryItemWithItsIdTextAndState) {
     }
   }
   EXPECT_EQ(Window()->MenuAction(40013)->text(), "Load Parameter  [Data Read]");
-  EXPECT_NE(Window()->MenuAction(shell::kCmdDebug), nullptr);
-  EXPECT_FALSE(Window()->MenuAction(shell::kCmdPausePlay)->isEnabled());
-  EXPECT_FALSE(Window()->MenuAction(shell::kCmdPlayStop)->isEnabled());
-  EXPECT_TRUE(Window()->MenuAction(shell::kCmdBoundaryPixels)->isCheckable());
-  EXPECT_FALSE(Window()->MenuAction(shell::kCmdBoundaryPixels)->isChecked());
+  EXPECT_NE(Window()->MenuAction(base::kCmdDebug), nullptr);
+  EXPECT_FALSE(Window()->MenuAction(base::kCmdPausePlay)->isEnabled());
+  EXPECT_FALSE(Window()->MenuAction(base::kCmdPlayStop)->isEnabled());
+  EXPECT_TRUE(Window()->MenuAction(base::kCmdBoundaryPixels)->isCheckable());
+  EXPECT_FALSE(Window()->MenuAction(base::kCmdBoundaryPixels)->isChecked());
   EXPECT_EQ(popups.back()->menu()->title(), "Simulator");
 }
 
 TEST_F(ViewerTest, LivePictureWithinASecondAndAFrameRateText) {
   Start();
   EXPECT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
-  EXPECT_EQ(shell::TheShell().display.LastFrameSide(), 202);
+  EXPECT_EQ(app_->Live().display.LastFrameSide(), 202);
   // 100 %: outside the 202 x 202 picture the bitmap stays black.
   EXPECT_EQ(Picture().pixel(300, 300), 0xFF000000);
   QLabel* status = Page(kPicturePage)->FrameRateText();
@@ -119,16 +118,16 @@ TEST_F(ViewerTest, UnplugEmptiesCameraInfoAndPaintsBlueUntilThePlugReturns) {
   Start();
   ASSERT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
   ASSERT_TRUE(WaitFor(
-      [&] { return !Page(kCalibrationPage)->CameraInfo(shell::kIdFirmwareVersion).isEmpty(); },
+      [&] { return !Page(kCalibrationPage)->CameraInfo(base::kIdFirmwareVersion).isEmpty(); },
       1000));
-  EXPECT_EQ(Page(kPicturePage)->CameraInfo(shell::kIdFpgaVersion),
-            Page(kCalibrationPage)->CameraInfo(shell::kIdFpgaVersion));
+  EXPECT_EQ(Page(kPicturePage)->CameraInfo(base::kIdFpgaVersion),
+            Page(kCalibrationPage)->CameraInfo(base::kIdFpgaVersion));
 
   QELSIM_SetPlugged(0);
   ASSERT_TRUE(WaitFor([&] { return IsNoSignal(Picture()); }, 1000));
   EXPECT_EQ(Window()->windowTitle(), "QEL_Viewer");
   for (int page : {kPicturePage, kCalibrationPage}) {
-    for (int id : shell::kCameraInfoValueIds) {
+    for (int id : base::kCameraInfoValueIds) {
       EXPECT_TRUE(Page(page)->CameraInfo(id).isEmpty()) << page << " " << id;
     }
   }
@@ -136,13 +135,13 @@ TEST_F(ViewerTest, UnplugEmptiesCameraInfoAndPaintsBlueUntilThePlugReturns) {
   QELSIM_SetPlugged(1);
   EXPECT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 2000));
   EXPECT_TRUE(WaitFor(
-      [&] { return !Page(kPicturePage)->CameraInfo(shell::kIdFirmwareVersion).isEmpty(); }, 1000));
+      [&] { return !Page(kPicturePage)->CameraInfo(base::kIdFirmwareVersion).isEmpty(); }, 1000));
 }
 
 TEST_F(ViewerTest, HeadChangesRestoreTheZoomRememberedForEachType) {
   Start();
-  ASSERT_TRUE(WaitFor([&] { return shell::TheShell().display.LastFrameSide() == 202; }, 1000));
-  shell::ViewState& view = shell::View();
+  ASSERT_TRUE(WaitFor([&] { return app_->Live().display.LastFrameSide() == 202; }, 1000));
+  base::ViewState& view = app_->State();
 
   ChooseZoom(kPicturePage, 2);  // 400 %
   EXPECT_EQ(view.zoomIndex.load(), 2);
@@ -155,7 +154,7 @@ TEST_F(ViewerTest, HeadChangesRestoreTheZoomRememberedForEachType) {
   ASSERT_TRUE(WaitFor(
       [&] {
         return Page(kPicturePage)->ZoomList()->count() == 2 &&
-               shell::TheShell().display.LastFrameSide() == 404;
+               app_->Live().display.LastFrameSide() == 404;
       },
       2000));
   EXPECT_EQ(view.cisType.load(), 1);
@@ -179,7 +178,7 @@ TEST_F(ViewerTest, HeadChangesRestoreTheZoomRememberedForEachType) {
   ASSERT_TRUE(WaitFor(
       [&] {
         return Page(kPicturePage)->ZoomList()->count() == 3 &&
-               shell::TheShell().display.LastFrameSide() == 202;
+               app_->Live().display.LastFrameSide() == 202;
       },
       2000));
   EXPECT_EQ(view.zoomIndex.load(), 2);
@@ -205,16 +204,16 @@ TEST_F(ViewerTest, BoundaryPixelsToggleTwiceBringsTheBlackRingBack) {
     return true;
   };
   EXPECT_TRUE(ringIsBlack());
-  QAction* item = Window()->MenuAction(shell::kCmdBoundaryPixels);
+  QAction* item = Window()->MenuAction(base::kCmdBoundaryPixels);
 
-  Window()->Dispatch(shell::kCmdBoundaryPixels);
-  EXPECT_TRUE(shell::View().showBoundaryPixels.load());
+  Window()->Dispatch(base::kCmdBoundaryPixels);
+  EXPECT_TRUE(app_->State().showBoundaryPixels.load());
   EXPECT_TRUE(item->isChecked());
   // The simulated unit sends a dark grey ring; shown, it is no longer pure black.
   EXPECT_TRUE(WaitFor([&] { return !ringIsBlack(); }, 1000));
 
   item->trigger();  // the same command from the menu
-  EXPECT_FALSE(shell::View().showBoundaryPixels.load());
+  EXPECT_FALSE(app_->State().showBoundaryPixels.load());
   EXPECT_FALSE(item->isChecked());
   ASSERT_TRUE(WaitFrames(2));
   EXPECT_TRUE(ringIsBlack());
@@ -222,12 +221,12 @@ TEST_F(ViewerTest, BoundaryPixelsToggleTwiceBringsTheBlackRingBack) {
 
 TEST_F(ViewerTest, VersionBoxShowsBothVersions) {
   Start();
-  Window()->Dispatch(shell::kCmdVersion);
+  Window()->Dispatch(base::kCmdVersion);
   ASSERT_EQ(op_.calls.size(), 1u);
   const auto& call = op_.calls[0];
   EXPECT_EQ(call.kind, testing_support::ScriptedOperator::Kind::Message);
   EXPECT_EQ(call.caption, "info");
-  EXPECT_EQ(call.icon, shell::PromptIcon::Information);
+  EXPECT_EQ(call.icon, base::PromptIcon::Information);
   EXPECT_EQ(call.text, "App Version 1.0.2.0\nAPI Version 1.0.2.0\n");
 }
 
@@ -247,11 +246,11 @@ TEST_F(ViewerTest, SimulatorMenuDrivesTheUnit) {
   EXPECT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 2000));
 
   trigger("simHead160K");
-  EXPECT_TRUE(WaitFor([&] { return shell::TheShell().display.LastFrameSide() == 404; }, 2000));
+  EXPECT_TRUE(WaitFor([&] { return app_->Live().display.LastFrameSide() == 404; }, 2000));
   trigger("simHeadNone");
-  EXPECT_TRUE(WaitFor([&] { return shell::View().cisType.load() == 0; }, 2000));
+  EXPECT_TRUE(WaitFor([&] { return app_->State().cisType.load() == 0; }, 2000));
   trigger("simHead40K");
-  EXPECT_TRUE(WaitFor([&] { return shell::TheShell().display.LastFrameSide() == 202; }, 2000));
+  EXPECT_TRUE(WaitFor([&] { return app_->Live().display.LastFrameSide() == 202; }, 2000));
 
   // The head EEPROM states reach the unit's status record (byte 4: 3 means no EEPROM).
   trigger("simEepromNone");
@@ -280,19 +279,19 @@ TEST_F(ViewerTest, CommandsThatNeedTheCameraRefuseWithoutOne) {
   ASSERT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 1000));
   QELSIM_SetPlugged(0);
   ASSERT_TRUE(WaitFor([&] { return IsNoSignal(Picture()); }, 1000));
-  for (int id : {shell::kCmdStillCapture, shell::kCmdSaveCsv, shell::kCmdLoadSettings,
-                 shell::kCmdSaveSettings}) {
+  for (int id : {base::kCmdStillCapture, base::kCmdSaveCsv, base::kCmdLoadSettings,
+                 base::kCmdSaveSettings}) {
     op_.calls.clear();
     Window()->Dispatch(id);
     ASSERT_EQ(op_.calls.size(), 1u) << id;
     EXPECT_EQ(op_.calls[0].caption, "Message");
     EXPECT_EQ(op_.calls[0].text, "No Connected Camera!");
-    EXPECT_EQ(op_.calls[0].icon, shell::PromptIcon::Warning);
+    EXPECT_EQ(op_.calls[0].icon, base::PromptIcon::Warning);
   }
   QELSIM_SetPlugged(1);
   ASSERT_TRUE(WaitFor([&] { return IsLive(Picture(), 202); }, 2000));
   op_.calls.clear();
-  Window()->Dispatch(shell::kCmdStillCapture);
+  Window()->Dispatch(base::kCmdStillCapture);
   // Connected, the command goes on to its file dialog (cancelled here).
   ASSERT_EQ(op_.calls.size(), 1u);
   EXPECT_EQ(op_.calls[0].kind, testing_support::ScriptedOperator::Kind::SaveFile);
@@ -301,7 +300,7 @@ TEST_F(ViewerTest, CommandsThatNeedTheCameraRefuseWithoutOne) {
 TEST_F(ViewerTest, AZoomTheNewHeadDoesNotOfferIsIgnored) {
   // The operator confirms 400 % in a list that the head switch has not refilled yet.
   Start(1);
-  shell::ViewState& view = shell::View();
+  base::ViewState& view = app_->State();
   ASSERT_TRUE(WaitFor([&] { return Page(kPicturePage)->ZoomList()->count() == 2; }, 2000));
   Page(kPicturePage)->zoomChosen(2);
   EXPECT_EQ(view.zoomIndex.load(), 0);
@@ -311,7 +310,7 @@ TEST_F(ViewerTest, AZoomTheNewHeadDoesNotOfferIsIgnored) {
 
 TEST_F(ViewerTest, TabsMoveTheLiveViewAndCommandOneFocusesThem) {
   Start();
-  shell::ViewState& view = shell::View();
+  base::ViewState& view = app_->State();
   EXPECT_EQ(view.displayTarget.load(), kPicturePage);
   EXPECT_FALSE(view.rawView.load());
   Window()->Tabs()->setCurrentIndex(1);
@@ -322,7 +321,7 @@ TEST_F(ViewerTest, TabsMoveTheLiveViewAndCommandOneFocusesThem) {
   EXPECT_FALSE(view.rawView.load());
 
   Window()->activateWindow();
-  Window()->Dispatch(shell::kIdTabControl);
+  Window()->Dispatch(base::kIdTabControl);
   EXPECT_TRUE(WaitFor([&] { return Window()->Tabs()->hasFocus(); }, 500));
 
   Page(kPicturePage)->HideLive();
@@ -369,7 +368,7 @@ TEST_F(ViewerTest, PagesAndCameraInfoFitTheFontInBothWindowModes) {
     SCOPED_TRACE(mode);
     std::ofstream("QEL_Viewer.ini") << "[QEL_Viewer]\nWindowMode=" << mode << "\n";
     Start();
-    shell::LivePage* page = Page(kPicturePage);
+    picture::LivePage* page = Page(kPicturePage);
     const int bottomRow = 855 + QPushButton().sizeHint().height();
     EXPECT_GE(page->height(), bottomRow);
     EXPECT_GE(page->height(), page->minimumSizeHint().height());
@@ -432,7 +431,7 @@ TEST_F(ViewerTest, UsageLimitInTheHeadEepromShowsTheNotice) {
   };
   EXPECT_FALSE(noticeShown());
   sim::Unit::Instance().WriteEeprom(1, 0x20, {200});  // usage count 200 of 200
-  EXPECT_TRUE(WaitFor([&] { return shell::View().limitReached.load() == 1; }, 1000));
+  EXPECT_TRUE(WaitFor([&] { return app_->State().limitReached.load() == 1; }, 1000));
   ASSERT_TRUE(WaitFrames(3));
   EXPECT_TRUE(WaitFor(noticeShown, 1000));
   sim::Unit::Instance().WriteEeprom(1, 0x20, {12});
@@ -445,7 +444,7 @@ TEST_F(ViewerTest, ExitWithoutFramesIsQuick) {
   sim::Unit::Instance().SetStreamStalled(true);
   QTest::qWait(100);
   const auto started = std::chrono::steady_clock::now();
-  Window()->Dispatch(shell::kCmdExit);
+  Window()->Dispatch(base::kCmdExit);
   ASSERT_TRUE(WaitFor([&] { return Window()->Closed(); }, 2000));
   sim::Unit::Instance().SetStreamStalled(false);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300 * kSlow));
@@ -453,14 +452,14 @@ TEST_F(ViewerTest, ExitWithoutFramesIsQuick) {
 
 TEST_F(ViewerTest, ExitRunsTheCloseSequence) {
   Start();
-  ASSERT_TRUE(WaitFor([&] { return shell::TheShell().display.FramesDisplayed() > 0; }, 1000));
-  Window()->Dispatch(shell::kCmdExit);
+  ASSERT_TRUE(WaitFor([&] { return app_->Live().display.FramesDisplayed() > 0; }, 1000));
+  Window()->Dispatch(base::kCmdExit);
   ASSERT_TRUE(WaitFor([&] { return Window()->Closed(); }, 2000));
-  EXPECT_FALSE(shell::TheShell().display.Running());
-  EXPECT_EQ(shell::View().displayTarget.load(), shell::kNoPage);
-  EXPECT_TRUE(shell::TheShell().monitor.Running());  // until shutdown
+  EXPECT_FALSE(app_->Live().display.Running());
+  EXPECT_EQ(app_->State().displayTarget.load(), base::kNoPage);
+  EXPECT_TRUE(app_->Monitor().Running());  // until shutdown
   app_->ShutDown();
-  EXPECT_FALSE(shell::TheShell().monitor.Running());
+  EXPECT_FALSE(app_->Monitor().Running());
 }
 
 }  // namespace

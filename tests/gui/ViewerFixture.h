@@ -16,16 +16,14 @@
 #include "sim/SimUnit.h"
 #include "tests/gui/ScriptedOperator.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/picture/LivePage.h"
 #include "viewer/shell/Application.h"
-#include "viewer/shell/LivePage.h"
 #include "viewer/shell/MainWindow.h"
-#include "viewer/shell/ProgramHooks.h"
-#include "viewer/shell/Shell.h"
 
 namespace {
 
-using shell::kCalibrationPage;
-using shell::kPicturePage;
+using base::kCalibrationPage;
+using base::kPicturePage;
 
 // Sanitizer builds run several times slower; the waits scale with them.
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
@@ -53,7 +51,6 @@ class ViewerTest : public ::testing::Test {
   }
 
   void Start(int head = 0) {
-    shell::InstallProgramHooks();
     app_ = std::make_unique<shell::Application>(op_);
     shell::Options options;
     options.simulate = true;
@@ -62,7 +59,7 @@ class ViewerTest : public ::testing::Test {
   }
 
   shell::MainWindow* Window() const { return app_->Window(); }
-  shell::LivePage* Page(int index) const { return Window()->Page(index); }
+  picture::LivePage* Page(int index) const { return Window()->Page(index); }
 
   // The picture as the operator sees it: the image area painted into an image.
   QImage Picture(int page = kPicturePage) const {
@@ -98,9 +95,8 @@ class ViewerTest : public ::testing::Test {
 
   // Waits until `count` more frames have been displayed.
   bool WaitFrames(uint64_t count) {
-    const uint64_t from = shell::TheShell().display.FramesDisplayed();
-    return WaitFor([&] { return shell::TheShell().display.FramesDisplayed() >= from + count; },
-                   3000);
+    const uint64_t from = app_->Live().display.FramesDisplayed();
+    return WaitFor([&] { return app_->Live().display.FramesDisplayed() >= from + count; }, 3000);
   }
 
   // The operator confirms a zoom entry on a page.

@@ -14,14 +14,14 @@
 #include "tests/api/SimFixture.h"
 #include "tests/gui/ScriptedOperator.h"
 #include "tests/picture/RecordingView.h"
+#include "viewer/base/Ids.h"
 #include "viewer/picture/PageRefresh.h"
 #include "viewer/shell/EepromCommands.h"
-#include "viewer/shell/Ids.h"
 
 namespace {
 
 using Calls = std::vector<std::string>;
-using shell::PromptIcon;
+using base::PromptIcon;
 
 constexpr size_t kFullRefreshCalls = 46;  // 45 controls and the enabling update
 
@@ -108,7 +108,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"load",
        0,
        saved(QEL_Save_Param),
-       shell::kCmdEepromLoad,
+       base::kCmdEepromLoad,
        "Load Parameter[40K] : Complete.",
        Information,
        {},
@@ -116,7 +116,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"load 160K",
        1,
        saved(QEL_Save_Param),
-       shell::kCmdEepromLoad,
+       base::kCmdEepromLoad,
        "Load Parameter[160K] : Complete.",
        Information,
        {},
@@ -124,7 +124,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"load from an empty area",
        1,
        nothing,
-       shell::kCmdEepromLoad,
+       base::kCmdEepromLoad,
        "No Saved Parameter[160K] Found in EEPROM.",
        Information,
        {},
@@ -132,7 +132,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"load with failing register writes",
        0,
        savedThenRestoreFails(QEL_Save_Param),
-       shell::kCmdEepromLoad,
+       base::kCmdEepromLoad,
        "Load Parameter[40K] : Error!",
        Warning,
        {},
@@ -140,7 +140,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"load without a unit EEPROM",
        0,
        noUnitEeprom,
-       shell::kCmdEepromLoad,
+       base::kCmdEepromLoad,
        "Load Parameter[40K] : Error!",
        Warning,
        {},
@@ -148,7 +148,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"save",
        0,
        nothing,
-       shell::kCmdEepromSave,
+       base::kCmdEepromSave,
        "Save Parameter[40K] : Complete.",
        Information,
        {},
@@ -156,7 +156,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"save 160K without a unit EEPROM",
        1,
        noUnitEeprom,
-       shell::kCmdEepromSave,
+       base::kCmdEepromSave,
        "Save Parameter[160K] : Error!",
        Warning,
        {},
@@ -164,7 +164,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"save into an EEPROM in error",
        0,
        unitEepromError,
-       shell::kCmdEepromSave,
+       base::kCmdEepromSave,
        "Save Parameter[40K] : Error!",
        Warning,
        {},
@@ -172,7 +172,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"clear",
        1,
        nothing,
-       shell::kCmdEepromClear,
+       base::kCmdEepromClear,
        "Clear Parameter[40K&160K] : Complete.",
        Information,
        {},
@@ -180,7 +180,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"clear an EEPROM in error",
        0,
        unitEepromError,
-       shell::kCmdEepromClear,
+       base::kCmdEepromClear,
        "Clear Parameter[40K&160K] : Error!",
        Warning,
        {},
@@ -188,7 +188,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"load default",
        0,
        saved(QEL_Save_Default_Param),
-       shell::kCmdEepromLoadDefault,
+       base::kCmdEepromLoadDefault,
        "Load Default Parameter[40K] : Complete.",
        Information,
        {"calibration defaults tools"},
@@ -196,7 +196,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"load default from an empty area",
        0,
        nothing,
-       shell::kCmdEepromLoadDefault,
+       base::kCmdEepromLoadDefault,
        noDefault,
        Information,
        {"application defaults", "calibration defaults all"},
@@ -204,7 +204,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"load default with failing register writes",
        1,
        savedThenRestoreFails(QEL_Save_Default_Param),
-       shell::kCmdEepromLoadDefault,
+       base::kCmdEepromLoadDefault,
        "Load Default Parameter[160K] : Error!",
        Warning,
        {},
@@ -212,7 +212,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"load default without a unit EEPROM",
        1,
        noUnitEeprom,
-       shell::kCmdEepromLoadDefault,
+       base::kCmdEepromLoadDefault,
        "Load Default Parameter[160K] : Error!",
        Warning,
        {},
@@ -220,7 +220,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"save default",
        1,
        nothing,
-       shell::kCmdEepromSaveDefault,
+       base::kCmdEepromSaveDefault,
        "Save Parameter[160K] as Default : Complete.",
        Information,
        {},
@@ -228,7 +228,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"save default into an EEPROM in error",
        0,
        unitEepromError,
-       shell::kCmdEepromSaveDefault,
+       base::kCmdEepromSaveDefault,
        "Save Parameter[40K] as Default : Error!",
        Warning,
        {},
@@ -236,7 +236,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"clear default",
        0,
        nothing,
-       shell::kCmdEepromClearDefault,
+       base::kCmdEepromClearDefault,
        "Clear Default Parameter[40K&160K] : Complete.",
        Information,
        {},
@@ -244,7 +244,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
       {"clear default without a unit EEPROM",
        1,
        noUnitEeprom,
-       shell::kCmdEepromClearDefault,
+       base::kCmdEepromClearDefault,
        "Clear Default Parameter[40K&160K] : Error!",
        Warning,
        {},
@@ -285,7 +285,7 @@ TEST_F(EepromCommandsTest, EachCommandShowsItsResultAndDoesItsFollowUp) {
 }
 
 TEST_F(EepromCommandsTest, OtherIdsAreNotEepromCommands) {
-  for (int id : {shell::kCmdSaveSettings, shell::kCmdVersion, 40019, 0}) {
+  for (int id : {base::kCmdSaveSettings, base::kCmdVersion, 40019, 0}) {
     EXPECT_FALSE(commands.Run(id, op, nullptr)) << id;
   }
   EXPECT_TRUE(op.calls.empty());

@@ -10,12 +10,13 @@
 #include <cstring>
 #include <thread>
 
+#include "viewer/base/GuiCall.h"
 #include "viewer/live/ImageArea.h"
 #include "viewer/live/core/CaptureHandOff.h"
+#include "viewer/live/core/DisplayBitmap.h"
 #include "viewer/live/core/FrameRate.h"
 #include "viewer/live/core/SemaphoreWait.h"
 #include "viewer/shell/Application.h"
-#include "viewer/shell/GuiCall.h"
 
 #ifndef _WIN32
 #include <semaphore.h>
@@ -161,7 +162,8 @@ TEST(CaptureHandOff, AWaitingRecorderWakesForAFrameAndForAnInterrupt) {
 
 // Requests faster than the screen refreshes: repainted, but once per refresh at most.
 TEST(ImageArea, RepaintsNoFasterThanTheScreenRefreshes) {
-  live::ImageArea area(nullptr);
+  const live::DisplayBitmap bitmap;
+  live::ImageArea area(nullptr, bitmap);
   area.show();
   const int period = live::RefreshPeriodMs(area.screen()->refreshRate());
   const int before = area.Repaints();
@@ -213,16 +215,15 @@ namespace {
 // A job that waits in a nested event loop (a message box, a stop that waits for a worker) must
 // still let a worker's call through, or the worker and the operator wait for each other.
 TEST(GuiQueue, AWorkersCallRunsWhileAJobWaitsInANestedLoop) {
-  shell::InstallGuiQueue();
+  base::InstallGuiQueue();
   std::atomic<bool> served{false};
   std::atomic<bool> servedInside{false};
   std::atomic<bool> nestedDone{false};
   std::thread worker;
-  shell::PostToGui([&] {
-    worker = std::thread([&] { shell::SendToGui([&] { served = true; }); });
+  base::PostToGui([&] {
+    worker = std::thread([&] { base::SendToGui([&] { served = true; }); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    shell::ServeWhile(
-        [&] { return !served.load() && std::chrono::steady_clock::now() < deadline; });
+    base::ServeWhile([&] { return !served.load() && std::chrono::steady_clock::now() < deadline; });
     servedInside = served.load();
     nestedDone = true;
   });

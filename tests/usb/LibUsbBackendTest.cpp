@@ -20,9 +20,9 @@
 
 #include "QEL_API.h"
 #include "QEL_Sim.h"
-#include "api/FrameHelpers.h"
-#include "api/SimFixture.h"
 #include "sim/SimUnit.h"
+#include "tests/api/FrameHelpers.h"
+#include "tests/api/SimFixture.h"
 #include "tests/qelctl/QelctlRun.h"
 #include "usb/Backend.h"
 #include "usb/UsbfsNode.h"

@@ -6,16 +6,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
+#include "viewer/base/GuiCall.h"
+#include "viewer/base/Operator.h"
+#include "viewer/base/ViewState.h"
+#include "viewer/base/WaitCursor.h"
 #include "viewer/calibration/CalibrationPage.h"
 #include "viewer/calibration/core/GammaTable.h"
 #include "viewer/capture/core/ImageEncoding.h"
 #include "viewer/live/core/Render.h"
-#include "viewer/shell/GuiCall.h"
-#include "viewer/shell/MainWindow.h"
-#include "viewer/shell/Operator.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
-#include "viewer/shell/WaitCursor.h"
 
 namespace calibration {
 namespace {
@@ -26,10 +24,10 @@ std::string FilePath(const QString& path) {
 
 // Runs a transfer under the wait cursor, then shows its message.
 template <typename Run>
-void Transfer(shell::Operator& op, QWidget* owner, Run run) {
+void Transfer(base::Operator& op, QWidget* owner, Run run) {
   std::string message;
   {
-    const shell::WaitCursor wait;
+    const base::WaitCursor wait;
     message = run();
   }
   ShowInfo(op, owner, message);
@@ -46,18 +44,14 @@ std::string ProposedCsvName(int cisType, bool showBoundaryPixels) {
          ".csv";
 }
 
-CalibrationPage* Page() {
-  return dynamic_cast<CalibrationPage*>(shell::TheShell().pages[shell::kCalibrationPage].data());
-}
-
 }  // namespace
 
-void ShowInfo(shell::Operator& op, QWidget* owner, const std::string& text) {
-  op.Message(owner, QStringLiteral("info"), QString::fromStdString(text), shell::PromptIcon::None);
+void ShowInfo(base::Operator& op, QWidget* owner, const std::string& text) {
+  op.Message(owner, QStringLiteral("info"), QString::fromStdString(text), base::PromptIcon::None);
 }
 
-void GammaCommands::Upload(shell::Operator& op, QWidget* owner) {
-  shell::FileRequest request;
+void GammaCommands::Upload(base::Operator& op, QWidget* owner) {
+  base::FileRequest request;
   request.owner = owner;
   request.title = QStringLiteral("Open");
   request.directory = FolderOf(uploadPath_);
@@ -67,8 +61,8 @@ void GammaCommands::Upload(shell::Operator& op, QWidget* owner) {
   Transfer(op, owner, [&] { return UploadGammaCsv(FilePath(path)); });
 }
 
-void GammaCommands::Download(shell::Operator& op, QWidget* owner) {
-  shell::FileRequest request;
+void GammaCommands::Download(base::Operator& op, QWidget* owner) {
+  base::FileRequest request;
   request.owner = owner;
   request.title = QStringLiteral("Save As");
   request.directory = FolderOf(downloadPath_);
@@ -79,11 +73,11 @@ void GammaCommands::Download(shell::Operator& op, QWidget* owner) {
   Transfer(op, owner, [&] { return DownloadGammaCsv(FilePath(path)); });
 }
 
-void GammaCommands::Save(shell::Operator& op, QWidget* owner) {
+void GammaCommands::Save(base::Operator& op, QWidget* owner) {
   Transfer(op, owner, &SaveGammaTablesToUnitEeprom);
 }
 
-void GammaCommands::Clear(shell::Operator& op, QWidget* owner) {
+void GammaCommands::Clear(base::Operator& op, QWidget* owner) {
   Transfer(op, owner, &ClearGammaTables);
 }
 
@@ -92,18 +86,23 @@ void GammaCommands::Forget() {
   downloadPath_.clear();
 }
 
+CalibrationPage* CalibrationCommands::Page() const {
+  // The page of this index is the Calibration page.
+  return static_cast<CalibrationPage*>(context_->Page(base::kCalibrationPage));
+}
+
 void CalibrationCommands::DrawDefectOverlay(uint8_t* display, int cisType, int zoom) {
-  const shell::ViewState& view = shell::View();
+  const base::ViewState& view = context_->view;
   if (!view.showDefectOverlay.load()) return;
   const DefectTable table = defects_.Snapshot();
   live::DrawDefectOverlay(display, cisType, zoom, view.excludedArea.load(), table.data());
 }
 
-void CalibrationCommands::CsvExportStep(const uint8_t* frame, uint32_t length, int cisType) {
-  const shell::ViewState& view = shell::View();
-  const std::optional<CsvRun::Report> report =
-      csv_.Step(frame, length, cisType, view.showBoundaryPixels.load(), view.rawView.load());
-  if (report) shell::PostToGui([this, r = *report] { ShowCsvStep(r); });
+void CalibrationCommands::Take(const live::CheckedFrame& frame) {
+  const base::ViewState& view = context_->view;
+  const std::optional<CsvRun::Report> report = csv_.Step(
+      frame.data, frame.length, frame.cisType, view.showBoundaryPixels.load(), view.rawView.load());
+  if (report) base::PostToGui([this, r = *report] { ShowCsvStep(r); });
 }
 
 void CalibrationCommands::ShowCsvStep(const CsvRun::Report& report) {
@@ -116,17 +115,17 @@ void CalibrationCommands::ShowCsvStep(const CsvRun::Report& report) {
 }
 
 void CalibrationCommands::SaveAsCsvCommand() {
-  shell::Shell& shell = shell::TheShell();
-  if (shell.op == nullptr) return;
-  const shell::ViewState& view = shell::View();
-  shell::FileRequest request;
-  request.owner = shell.mainWindow.data();
+  base::Operator* op = context_->op;
+  if (op == nullptr) return;
+  const base::ViewState& view = context_->view;
+  base::FileRequest request;
+  request.owner = context_->Window();
   request.title = QStringLiteral("Save File");
   request.filter = QStringLiteral("CSV File (*.csv)");
   request.defaultSuffix = QStringLiteral("csv");
   request.proposedName =
       QString::fromStdString(ProposedCsvName(view.cisType.load(), view.showBoundaryPixels.load()));
-  const QString path = shell.op->SaveFile(request);
+  const QString path = op->SaveFile(request);
   if (path.isEmpty()) return;
   CalibrationPage* page = Page();
   csv_.Start(FilePath(path), page != nullptr ? page->FrameCount() : kMinFrames);
@@ -135,11 +134,10 @@ void CalibrationCommands::SaveAsCsvCommand() {
 
 void CalibrationCommands::AbortCsvExport() {
   if (!csv_.Abort()) return;
-  shell::Shell& shell = shell::TheShell();
   if (CalibrationPage* page = Page()) page->SetCsvRunning(false);
-  if (shell.op != nullptr) {
-    shell.op->Message(shell.pages[shell::kPicturePage].data(), QStringLiteral("info"),
-                      QStringLiteral("CSV File Save Aborted."), shell::PromptIcon::Warning);
+  if (base::Operator* op = context_->op) {
+    op->Message(context_->Page(base::kPicturePage), QStringLiteral("info"),
+                QStringLiteral("CSV File Save Aborted."), base::PromptIcon::Warning);
   }
 }
 
@@ -152,14 +150,6 @@ void CalibrationCommands::Reset() {
 CalibrationCommands& TheCalibrationCommands() {
   static CalibrationCommands commands;
   return commands;
-}
-
-void InstallCalibrationHooks() {
-  CalibrationCommands& commands = TheCalibrationCommands();
-  commands.Reset();
-  shell::Hooks& hooks = shell::InstalledHooks();
-  hooks.frames = &commands;
-  hooks.calibration = &commands;
 }
 
 }  // namespace calibration

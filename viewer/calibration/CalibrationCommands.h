@@ -7,28 +7,32 @@
 #include <cstdint>
 #include <string>
 
+#include "viewer/base/Hooks.h"
 #include "viewer/calibration/core/CalibrationTools.h"
-#include "viewer/shell/Hooks.h"
+#include "viewer/live/FrameSink.h"
+#include "viewer/picture/PageContext.h"
 
 class QWidget;
 
-namespace shell {
+namespace base {
 class Operator;
 }
 
 namespace calibration {
 
+class CalibrationPage;
+
 // A page tool's box: caption "info", an OK button and no icon.
-void ShowInfo(shell::Operator& op, QWidget* owner, const std::string& text);
+void ShowInfo(base::Operator& op, QWidget* owner, const std::string& text);
 
 // The gamma group's buttons. GUI thread. Upload and download remember the file chosen last for
 // their next dialog; every transfer runs under the wait cursor and ends with its message.
 class GammaCommands {
  public:
-  void Upload(shell::Operator& op, QWidget* owner);
-  void Download(shell::Operator& op, QWidget* owner);
-  void Save(shell::Operator& op, QWidget* owner);
-  void Clear(shell::Operator& op, QWidget* owner);
+  void Upload(base::Operator& op, QWidget* owner);
+  void Download(base::Operator& op, QWidget* owner);
+  void Save(base::Operator& op, QWidget* owner);
+  void Clear(base::Operator& op, QWidget* owner);
   // No remembered files, as at start-up.
   void Forget();
 
@@ -37,11 +41,14 @@ class GammaCommands {
   QString downloadPath_;
 };
 
-class CalibrationCommands : public shell::FrameHooks, public shell::CalibrationHooks {
+// The CSV run is a frame sink: an active run takes each checked frame.
+class CalibrationCommands : public base::FrameHooks,
+                            public base::CalibrationHooks,
+                            public live::FrameSink {
  public:
   // Display thread.
   void DrawDefectOverlay(uint8_t* display, int cisType, int zoom) override;
-  void CsvExportStep(const uint8_t* frame, uint32_t length, int cisType) override;
+  void Take(const live::CheckedFrame& frame) override;
 
   // GUI thread.
   void SaveAsCsvCommand() override;
@@ -53,11 +60,16 @@ class CalibrationCommands : public shell::FrameHooks, public shell::CalibrationH
 
   // Start-up state: no run, a cleared table, no remembered gamma files.
   void Reset();
+  // The pages, operator and view state the tools work with; set at start-up, before the display
+  // thread runs.
+  void Attach(picture::PageContext& context) { context_ = &context; }
 
  private:
+  CalibrationPage* Page() const;
   // GUI thread: a step the display thread reported.
   void ShowCsvStep(const CsvRun::Report& report);
 
+  picture::PageContext* context_ = nullptr;
   CsvRun csv_;
   DefectTool defects_;
   GammaCommands gamma_;
@@ -65,8 +77,5 @@ class CalibrationCommands : public shell::FrameHooks, public shell::CalibrationH
 
 // The program's tools.
 CalibrationCommands& TheCalibrationCommands();
-// Resets the tools and installs them as the shell's frame and calibration hooks; called at
-// start-up before the pages exist.
-void InstallCalibrationHooks();
 
 }  // namespace calibration

@@ -21,18 +21,16 @@
 #include <utility>
 
 #include "QEL_API.h"
+#include "viewer/base/Hooks.h"
+#include "viewer/base/Operator.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/calibration/CalibrationCommands.h"
 #include "viewer/picture/core/PageView.h"
-#include "viewer/shell/Hooks.h"
-#include "viewer/shell/MainWindow.h"
-#include "viewer/shell/Operator.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
 
 namespace calibration {
 namespace {
 
-using shell::Widget;
+using picture::Widget;
 
 constexpr int kIdDisplayCheck = 7029;
 constexpr int kIdFramesLabel = 9608;
@@ -67,9 +65,10 @@ Cell WideCell(GroupId id) {
 
 }  // namespace
 
-CalibrationPage::CalibrationPage(QWidget* parent)
-    : shell::LivePage(shell::kCalibrationPage, parent) {
-  wideLayout_ = shell::View().windowMode != 0;
+CalibrationPage::CalibrationPage(picture::PageContext& context, QWidget* parent)
+    : picture::LivePage(base::kCalibrationPage, context.live.displayBitmap, parent),
+      context_(context) {
+  wideLayout_ = context.view.windowMode != 0;
   BuildBottomRow();
   BuildGroups();
   for (int k = 0; k < kTrackbarCount; ++k) {
@@ -82,29 +81,29 @@ CalibrationPage::CalibrationPage(QWidget* parent)
   }
   for (int k = 0; k < kComboCount; ++k) SelectCombo(k, 0);
   if (auto* display = Widget<QCheckBox>(Widgets(), kIdDisplayCheck)) {
-    display->setChecked(shell::View().showDefectOverlay.load());
+    display->setChecked(context_.view.showDefectOverlay.load());
   }
   BindTools();
   // The parameter column keeps the room of the larger texts and rows of a 160K head.
   SetTypeTexts(1);
-  shell::ShowSliderRow(Widgets(), kTrackbarExposure, TrackbarShown(kTrackbarExposure, 1));
+  picture::ShowSliderRow(Widgets(), kTrackbarExposure, TrackbarShown(kTrackbarExposure, 1));
   ShowGroup(0);
   ReserveGroupRoom();
   RefreshForHeadType();
   ReserveGroupRoom();
-  shell::View().calibrationReady = true;
+  context_.view.calibrationReady = true;
 }
 
 void CalibrationPage::BuildBottomRow() {
   QHBoxLayout* row = BottomRow();
-  row->addWidget(ForwardingButton(3004, "Video Capture", shell::kCmdVideoCapture));
-  row->addWidget(ForwardingButton(3005, "Still Capture", shell::kCmdStillCapture));
+  row->addWidget(ForwardingButton(3004, "Video Capture", base::kCmdVideoCapture));
+  row->addWidget(ForwardingButton(3005, "Still Capture", base::kCmdStillCapture));
   auto* save = new QPushButton(QStringLiteral("Save"), this);  // in the template, never shown
   save->setObjectName(QStringLiteral("3006"));
   save->hide();
   Widgets()[3006] = save;
   row->addSpacing(20);
-  row->addWidget(ForwardingButton(kIdSaveAsCsv, "Save as CSV", shell::kCmdSaveCsv));
+  row->addWidget(ForwardingButton(kIdSaveAsCsv, "Save as CSV", base::kCmdSaveCsv));
 
   auto* label = new QLabel(QStringLiteral("num of frames :"), this);
   label->setObjectName(QString::number(kIdFramesLabel));
@@ -156,10 +155,10 @@ void CalibrationPage::SetFrameCount(int frames) {
 }
 
 void CalibrationPage::BuildGroups() {
-  shell::GroupSpec spec;
-  spec.sliderLabel = [](int k) { return shell::LabelText(kTrackbars[k].label.For(0)); };
-  spec.listLabel = [](int k) { return shell::LabelText(kCombos[k].label); };
-  spec.listTexts = [](int k) { return shell::TextList(kCombos[k].texts); };
+  picture::GroupSpec spec;
+  spec.sliderLabel = [](int k) { return picture::LabelText(kTrackbars[k].label.For(0)); };
+  spec.listLabel = [](int k) { return picture::LabelText(kCombos[k].label); };
+  spec.listTexts = [](int k) { return picture::TextList(kCombos[k].texts); };
   spec.makeEdit = [](int) -> QWidget* {
     auto* list = new QPlainTextEdit;
     list->setReadOnly(true);
@@ -174,8 +173,9 @@ void CalibrationPage::BuildGroups() {
   grid->setContentsMargins(0, 0, 0, 0);
   for (int g = 0; g < kGroupCount; ++g) {
     const Group& group = kGroups[g];
-    groups_[g] = shell::BuildGroup(static_cast<int>(group.id), shell::LabelText(group.title.For(0)),
-                                   group.items, spec, Widgets(), GroupArea());
+    groups_[g] =
+        picture::BuildGroup(static_cast<int>(group.id), picture::LabelText(group.title.For(0)),
+                            group.items, spec, Widgets(), GroupArea());
     const Cell cell = wideLayout_ ? WideCell(group.id) : Cell{0, 0, 1};
     grid->addWidget(groups_[g], cell.row, cell.column, cell.rowSpan, 1, Qt::AlignTop);
   }
@@ -191,48 +191,46 @@ void CalibrationPage::BuildGroups() {
   connect(GroupSelector(), &QComboBox::activated, this, [this](int g) { ShowGroup(g); });
   if (auto* display = Widget<QCheckBox>(Widgets(), kIdDisplayCheck)) {
     connect(display, &QCheckBox::toggled, this,
-            [](bool on) { shell::View().showDefectOverlay = on; });
+            [this](bool on) { context_.view.showDefectOverlay = on; });
   }
 }
 
 void CalibrationPage::SetTypeTexts(int cisType) {
   groups_[GroupIndexOf(GroupId::kGain)]->setTitle(
-      shell::LabelText(kGroups[GroupIndexOf(GroupId::kGain)].title.For(cisType)));
+      picture::LabelText(kGroups[GroupIndexOf(GroupId::kGain)].title.For(cisType)));
   for (int k : {kTrackbarGain, kTrackbarTarget}) {
     if (auto* label = Widget<QLabel>(Widgets(), TrackbarLabelId(k))) {
-      label->setText(shell::LabelText(kTrackbars[k].label.For(cisType)));
+      label->setText(picture::LabelText(kTrackbars[k].label.For(cisType)));
     }
   }
 }
 
 void CalibrationPage::Activate() {
-  shell::ViewState& view = shell::View();
+  base::ViewState& view = context_.view;
   QEL_Set_DataFormat(1);  // raw sensor data
   view.rawView = true;
-  view.displayTarget = shell::kCalibrationPage;
+  view.displayTarget = base::kCalibrationPage;
   if (!wideLayout_) {
     const QSignalBlocker quiet(GroupSelector());
     GroupSelector()->setCurrentIndex(selectedGroup_);
   }
-  if (auto* window = shell::TheShell().mainWindow.data()) {
-    if (QAction* csv = window->MenuAction(shell::kCmdSaveCsv)) {
-      csv->setEnabled(!shell::InstalledHooks().calibration->CsvExportActive());
-    }
+  if (QAction* csv = context_.MenuAction(base::kCmdSaveCsv)) {
+    csv->setEnabled(!context_.hooks.calibration->CsvExportActive());
   }
   if (auto* progress = Widget<QLabel>(Widgets(), kIdProgress)) progress->clear();
 }
 
 void CalibrationPage::RefreshForHeadType() {
-  const int cisType = shell::View().cisType.load();
+  const int cisType = context_.view.cisType.load();
   SetTypeTexts(cisType);
   {
     const QSignalBlocker quiet(GroupSelector());
     GroupSelector()->clear();
-    GroupSelector()->addItems(shell::TextList(GroupSelectorTexts(cisType)));
+    GroupSelector()->addItems(picture::TextList(GroupSelectorTexts(cisType)));
     GroupSelector()->setCurrentIndex(0);
   }
   FillZoomList(cisType);
-  shell::ShowSliderRow(Widgets(), kTrackbarExposure, TrackbarShown(kTrackbarExposure, cisType));
+  picture::ShowSliderRow(Widgets(), kTrackbarExposure, TrackbarShown(kTrackbarExposure, cisType));
   if (auto* slider = Widget<QSlider>(Widgets(), TrackbarId(kTrackbarExcludedArea))) {
     const QSignalBlocker quiet(slider);
     const picture::Range range = TrackbarRange(kTrackbarExcludedArea, cisType);
@@ -240,7 +238,7 @@ void CalibrationPage::RefreshForHeadType() {
     slider->setPageStep(TrackbarPageStep(kTrackbarExcludedArea, cisType));
   }
   SetTrackbar(kTrackbarExcludedArea, 0);
-  shell::View().excludedArea = 0;
+  context_.view.excludedArea = 0;
   ShowDefectOutcome({{}, TheCalibrationCommands().Defects().Reset(combos_[kComboDefectType])});
   if (wideLayout_) {
     GroupSelector()->setEnabled(false);
@@ -265,8 +263,8 @@ std::vector<QWidget*> CalibrationPage::SelectorGroups() const {
   return out;
 }
 
-shell::LivePage* CalibrationPage::Picture() const {
-  return shell::TheShell().pages[shell::kPicturePage].data();
+picture::LivePage* CalibrationPage::Picture() const {
+  return context_.Page(base::kPicturePage);
 }
 
 void CalibrationPage::SetTrackbar(int k, int v) {
@@ -292,17 +290,17 @@ void CalibrationPage::SelectCombo(int k, int position) {
 void CalibrationPage::ApplyTrackbar(int k, int v) {
   SetTrackbar(k, v);
   picture::SetDevice(kTrackbars[k].device, v);  // the result is not looked at
-  if (k == kTrackbarExcludedArea) shell::View().excludedArea = v;
+  if (k == kTrackbarExcludedArea) context_.view.excludedArea = v;
   const int twin = PictureTwinOfTrackbar(k);
   if (twin >= 0) {
-    if (shell::LivePage* page = Picture()) page->ShowTwinSlider(twin, v);
+    if (picture::LivePage* page = Picture()) page->ShowTwinSlider(twin, v);
   }
 }
 
 void CalibrationPage::ApplyCombo(int k, int position) {
   SelectCombo(k, position);
   picture::SetDevice(kCombos[k].device, position);
-  shell::LivePage* page = Picture();
+  picture::LivePage* page = Picture();
   const int twin = PictureTwinOfCombo(k);
   if (page && twin >= 0) page->ShowTwinList(twin, position);
   if (auto* view = dynamic_cast<picture::PageView*>(page)) view->EnablingUpdate();
@@ -326,7 +324,7 @@ void CalibrationPage::ShowTwinList(int pictureList, int position) {
 void CalibrationPage::ShowTwinEnabling(const picture::Enabling& enabling) {
   const auto rows = Enabling(enabling);
   for (int k = 0; k < kTrackbarCount; ++k) {
-    if (rows[k]) shell::EnableSliderRow(Widgets(), k, *rows[k]);
+    if (rows[k]) picture::EnableSliderRow(Widgets(), k, *rows[k]);
   }
 }
 
@@ -344,7 +342,7 @@ void CalibrationPage::ResetCalibrationDefaults(bool all) {
   for (const TrackbarReset& reset : DefaultsReset(all)) {
     SetTrackbar(reset.index, reset.value);
     picture::SetDevice(reset.set, reset.value);
-    if (reset.index == kTrackbarExcludedArea) shell::View().excludedArea = reset.value;
+    if (reset.index == kTrackbarExcludedArea) context_.view.excludedArea = reset.value;
   }
   for (int k = 0; k < kComboCount; ++k) SelectCombo(k, 0);
   for (const picture::DeviceFunction& call : kComboResetCalls) picture::SetDevice(call, 0);
@@ -359,14 +357,14 @@ void CalibrationPage::BindTools() {
       connect(button, &QPushButton::clicked, this, std::move(run));
     }
   };
-  using GammaButton = void (GammaCommands::*)(shell::Operator&, QWidget*);
+  using GammaButton = void (GammaCommands::*)(base::Operator&, QWidget*);
   const std::pair<int, GammaButton> gammaButtons[] = {{3007, &GammaCommands::Upload},
                                                       {3008, &GammaCommands::Download},
                                                       {3009, &GammaCommands::Save},
                                                       {3010, &GammaCommands::Clear}};
   for (const auto& [id, run] : gammaButtons) {
     bind(id, [this, run] {
-      if (shell::Operator* op = shell::TheShell().op) {
+      if (base::Operator* op = context_.op) {
         (TheCalibrationCommands().Gamma().*run)(*op, this);
       }
     });
@@ -374,7 +372,7 @@ void CalibrationPage::BindTools() {
 
   bind(3013, [this] {
     ShowDefectOutcome(
-        TheCalibrationCommands().Defects().Detect(CurrentScan(), shell::View().cisType.load()));
+        TheCalibrationCommands().Defects().Detect(CurrentScan(), context_.view.cisType.load()));
   });
   using DefectButton = DefectTool::Outcome (*)(DefectTool&, int type);
   const std::pair<int, DefectButton> defectButtons[] = {
@@ -400,7 +398,7 @@ void CalibrationPage::ShowDefectOutcome(const DefectTool::Outcome& outcome) {
       list->setPlainText(QString::fromStdString(*outcome.list));
     }
   }
-  shell::Operator* op = shell::TheShell().op;
+  base::Operator* op = context_.op;
   if (op == nullptr) return;
   for (const std::string& message : outcome.messages) ShowInfo(*op, this, message);
 }
@@ -409,10 +407,8 @@ void CalibrationPage::SetCsvRunning(bool running) {
   for (int id : {kIdSaveAsCsv, kIdFramesEdit, kIdFramesUpDown}) {
     if (QWidget* widget = Widgets()[id]) widget->setEnabled(!running);
   }
-  if (auto* window = shell::TheShell().mainWindow.data()) {
-    if (QAction* csv = window->MenuAction(shell::kCmdSaveCsv)) {
-      csv->setEnabled(!running && shell::View().displayTarget.load() == shell::kCalibrationPage);
-    }
+  if (QAction* csv = context_.MenuAction(base::kCmdSaveCsv)) {
+    csv->setEnabled(!running && context_.view.displayTarget.load() == base::kCalibrationPage);
   }
 }
 

@@ -6,7 +6,8 @@
 
 #include "viewer/calibration/core/CalibrationControls.h"
 #include "viewer/calibration/core/CalibrationTools.h"
-#include "viewer/shell/LivePage.h"
+#include "viewer/picture/LivePage.h"
+#include "viewer/picture/PageContext.h"
 
 class QGroupBox;
 class QLabel;
@@ -14,10 +15,10 @@ class QLineEdit;
 
 namespace calibration {
 
-class CalibrationPage : public shell::LivePage {
+class CalibrationPage : public picture::LivePage {
  public:
   // Sets calibrationReady.
-  explicit CalibrationPage(QWidget* parent);
+  CalibrationPage(picture::PageContext& context, QWidget* parent);
 
   // Raw (monochrome) view on this page: the unit sends raw sensor data.
   void Activate() override;
@@ -62,8 +63,9 @@ class CalibrationPage : public shell::LivePage {
   void ApplyTrackbar(int k, int v);
   void ApplyCombo(int k, int position);
   void SetFrameCount(int frames);
-  shell::LivePage* Picture() const;
+  picture::LivePage* Picture() const;
 
+  picture::PageContext& context_;
   bool wideLayout_ = false;
   int selectedGroup_ = 0;
   int frames_ = kMinFrames;

@@ -3,34 +3,30 @@
 
 #include <QFile>
 
+#include "viewer/base/GuiCall.h"
+#include "viewer/base/Operator.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/capture/core/ImageEncoding.h"
 #include "viewer/capture/core/SettingsFile.h"
 #include "viewer/live/core/Render.h"
-#include "viewer/shell/GuiCall.h"
-#include "viewer/shell/LivePage.h"
-#include "viewer/shell/MainWindow.h"
-#include "viewer/shell/Operator.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
+#include "viewer/picture/LivePage.h"
 
 namespace capture {
 namespace {
 
-using shell::PromptIcon;
+using base::PromptIcon;
 
-QString HeadType() {
-  return QString::fromLatin1(picture::HeadTypeText(shell::View().cisType.load()));
+QString HeadType(const picture::PageContext& context) {
+  return QString::fromLatin1(picture::HeadTypeText(context.view.cisType.load()));
 }
 
-QWidget* ShownPage() {
-  const int shown = shell::View().displayTarget.load();
-  return shown >= 0 && shown < shell::kPageCount ? shell::TheShell().pages[shown] : nullptr;
+QWidget* ShownPage(const picture::PageContext& context) {
+  return context.Page(context.view.displayTarget.load());
 }
 
-void ShowMessage(QWidget* owner, const QString& text, PromptIcon icon) {
-  if (shell::Operator* op = shell::TheShell().op) {
-    op->Message(owner, QStringLiteral("Message"), text, icon);
-  }
+void ShowMessage(const picture::PageContext& context, QWidget* owner, const QString& text,
+                 PromptIcon icon) {
+  if (base::Operator* op = context.op) op->Message(owner, QStringLiteral("Message"), text, icon);
 }
 
 std::string FilePath(const QString& path) {
@@ -38,9 +34,9 @@ std::string FilePath(const QString& path) {
 }
 
 // The settings file dialogs, owned by the main window.
-shell::FileRequest SettingsFileRequest(const QString& title) {
-  shell::FileRequest request;
-  request.owner = shell::TheShell().mainWindow;
+base::FileRequest SettingsFileRequest(const picture::PageContext& context, const QString& title) {
+  base::FileRequest request;
+  request.owner = context.Window();
   request.title = title;
   request.filter = QStringLiteral("QEL Setting Data (*.qel)");
   request.defaultSuffix = QStringLiteral("qel");
@@ -77,13 +73,13 @@ bool StillRequest::Pending() const {
 }
 
 void CaptureCommands::StillCaptureCommand() {
-  shell::Operator* op = shell::TheShell().op;
+  base::Operator* op = context_->op;
   if (op == nullptr) return;
-  const shell::ViewState& view = shell::View();
+  const base::ViewState& view = context_->view;
   const int cisType = view.cisType.load();
   const int side = live::CaptureSide(cisType, view.showBoundaryPixels.load());
-  shell::FileRequest request;
-  request.owner = ShownPage();
+  base::FileRequest request;
+  request.owner = ShownPage(*context_);
   request.title = QStringLiteral("Save File");
   request.filter = QStringLiteral("BMP File (*.bmp)");
   request.defaultSuffix = QStringLiteral("bmp");
@@ -92,53 +88,59 @@ void CaptureCommands::StillCaptureCommand() {
   if (!path.isEmpty()) still_.Request(FilePath(path));
 }
 
-void CaptureCommands::StillCapture(const uint8_t* frame, uint32_t /*length*/, int cisType) {
+void CaptureCommands::Take(const live::CheckedFrame& frame) {
   std::string path;
   if (!still_.Take(path)) return;
-  const shell::ViewState& view = shell::View();
-  if (SaveStill(frame, cisType, view.rawView.load(), view.showBoundaryPixels.load(), path)) return;
-  shell::PostToGui([path = QFile::decodeName(path.c_str())] {
-    ShowMessage(ShownPage(), QStringLiteral("Still Capture : Write Error!\n") + path,
-                PromptIcon::Warning);
+  const base::ViewState& view = context_->view;
+  if (SaveStill(frame.data, frame.cisType, view.rawView.load(), view.showBoundaryPixels.load(),
+                path))
+    return;
+  base::PostToGui([this, path = QFile::decodeName(path.c_str())] {
+    ShowMessage(*context_, ShownPage(*context_),
+                QStringLiteral("Still Capture : Write Error!\n") + path, PromptIcon::Warning);
   });
 }
 
 void CaptureCommands::SaveSettingsFile() {
-  shell::Shell& shell = shell::TheShell();
-  if (shell.op == nullptr) return;
-  shell::FileRequest request = SettingsFileRequest(QStringLiteral("Save File"));
+  const picture::PageContext& context = *context_;
+  if (context.op == nullptr) return;
+  base::FileRequest request = SettingsFileRequest(context, QStringLiteral("Save File"));
   request.proposedName =
-      QString::fromStdString(MakeCaptureFileName(shell::View().cisType.load(), 0) + ".qel");
-  const QString path = shell.op->SaveFile(request);
+      QString::fromStdString(MakeCaptureFileName(context.view.cisType.load(), 0) + ".qel");
+  const QString path = context.op->SaveFile(request);
   if (path.isEmpty()) return;
   if (capture::SaveSettingsFile(FilePath(path)) == 0) {
-    ShowMessage(shell.mainWindow, QStringLiteral("Save Parameter[%1] : Complete.").arg(HeadType()),
+    ShowMessage(context, context.Window(),
+                QStringLiteral("Save Parameter[%1] : Complete.").arg(HeadType(context)),
                 PromptIcon::Information);
   } else {
-    ShowMessage(shell.mainWindow, QStringLiteral("Save Parameter[%1] : Error!").arg(HeadType()),
+    ShowMessage(context, context.Window(),
+                QStringLiteral("Save Parameter[%1] : Error!").arg(HeadType(context)),
                 PromptIcon::Warning);
   }
 }
 
 void CaptureCommands::LoadSettingsFile() {
-  shell::Shell& shell = shell::TheShell();
-  if (shell.op == nullptr) return;
-  const QString path = shell.op->OpenFile(SettingsFileRequest(QStringLiteral("Open File")));
+  const picture::PageContext& context = *context_;
+  if (context.op == nullptr) return;
+  const QString path =
+      context.op->OpenFile(SettingsFileRequest(context, QStringLiteral("Open File")));
   if (path.isEmpty()) return;
   std::string fault;
   const SettingsLoad loaded =
-      capture::LoadSettings(FilePath(path), shell::View().cisType.load(), &fault);
+      capture::LoadSettings(FilePath(path), context.view.cisType.load(), &fault);
   // Values sent are on the unit even when a setter failed: the pages show what it holds now.
   if (loaded == SettingsLoad::kLoaded || loaded == SettingsLoad::kSetterFailed) {
-    shell::InstalledHooks().refresh->FullRefresh();
+    context.hooks.refresh->FullRefresh();
   }
   if (loaded != SettingsLoad::kLoaded) {
-    QString text = QStringLiteral("Load Parameter[%1] : Error!").arg(HeadType());
+    QString text = QStringLiteral("Load Parameter[%1] : Error!").arg(HeadType(context));
     if (!fault.empty()) text += QStringLiteral("\n") + QString::fromStdString(fault);
-    ShowMessage(shell.mainWindow, text, PromptIcon::Warning);
+    ShowMessage(context, context.Window(), text, PromptIcon::Warning);
     return;
   }
-  ShowMessage(shell.mainWindow, QStringLiteral("Load Parameter[%1] : Complete.").arg(HeadType()),
+  ShowMessage(context, context.Window(),
+              QStringLiteral("Load Parameter[%1] : Complete.").arg(HeadType(context)),
               PromptIcon::Information);
 }
 
@@ -150,12 +152,6 @@ CaptureCommands& TheCaptureCommands() {
 VideoCapture& TheVideoCapture() {
   static VideoCapture video;
   return video;
-}
-
-void InstallCaptureHooks() {
-  shell::Hooks& hooks = shell::InstalledHooks();
-  hooks.capture = &TheCaptureCommands();
-  hooks.recording = &TheVideoCapture();
 }
 
 }  // namespace capture

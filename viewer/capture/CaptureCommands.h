@@ -5,8 +5,10 @@
 #include <mutex>
 #include <string>
 
+#include "viewer/base/Hooks.h"
 #include "viewer/capture/VideoCapture.h"
-#include "viewer/shell/Hooks.h"
+#include "viewer/live/FrameSink.h"
+#include "viewer/picture/PageContext.h"
 
 namespace capture {
 
@@ -28,23 +30,27 @@ class StillRequest {
   std::string path_;
 };
 
-class CaptureCommands : public shell::CaptureHooks {
+// Still capture is a frame sink: a pending still is saved from the checked frames.
+class CaptureCommands : public base::CaptureHooks, public live::FrameSink {
  public:
   void StillCaptureCommand() override;
   void LoadSettingsFile() override;
   void SaveSettingsFile() override;
-  void StillCapture(const uint8_t* frame, uint32_t length, int cisType) override;
+  // Display thread.
+  void Take(const live::CheckedFrame& frame) override;
 
   StillRequest& Still() { return still_; }
 
+  // The pages, operator and view state the commands work with; set at start-up, before the
+  // display thread runs.
+  void Attach(picture::PageContext& context) { context_ = &context; }
+
  private:
+  picture::PageContext* context_ = nullptr;
   StillRequest still_;
 };
 
 CaptureCommands& TheCaptureCommands();
 VideoCapture& TheVideoCapture();
-
-// Sets the shell's capture and recording hooks to this subsystem's.
-void InstallCaptureHooks();
 
 }  // namespace capture

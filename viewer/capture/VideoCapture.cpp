@@ -9,18 +9,17 @@
 #include <chrono>
 
 #include "QEL_API.h"
+#include "viewer/base/GuiCall.h"
+#include "viewer/base/Operator.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/live/core/Render.h"
-#include "viewer/shell/GuiCall.h"
-#include "viewer/shell/LivePage.h"
-#include "viewer/shell/MainWindow.h"
-#include "viewer/shell/Operator.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
+#include "viewer/picture/LivePage.h"
+#include "viewer/picture/PageContext.h"
 
 namespace capture {
 namespace {
 
-using shell::PromptIcon;
+using base::PromptIcon;
 
 constexpr int kStatusLabel = 9202;  // Picture page: "LIVE", "LIVE (REC)", ...
 constexpr int kVideoButton = 3004;  // both pages
@@ -35,9 +34,8 @@ int64_t NowMs() {
 }
 
 // The text of a label or button on a page, when the page has that control.
-void SetControlText(int page, int id, const QString& text) {
-  shell::LivePage* p =
-      page >= 0 && page < shell::kPageCount ? shell::TheShell().pages[page] : nullptr;
+void SetControlText(const picture::PageContext& context, int page, int id, const QString& text) {
+  picture::LivePage* p = context.Page(page);
   if (p == nullptr) return;
   QWidget* control = p->findChild<QWidget*>(QString::number(id));
   if (auto* label = qobject_cast<QLabel*>(control)) {
@@ -47,26 +45,23 @@ void SetControlText(int page, int id, const QString& text) {
   }
 }
 
-QAction* MenuItem(int id) {
-  shell::MainWindow* window = shell::TheShell().mainWindow;
-  return window != nullptr ? window->MenuAction(id) : nullptr;
-}
-
-void ShowMessage(const QString& text, PromptIcon icon) {
-  if (shell::Operator* op = shell::TheShell().op) {
-    op->Message(shell::TheShell().mainWindow, QStringLiteral("Message"), text, icon);
+void ShowMessage(const picture::PageContext& context, const QString& text, PromptIcon icon) {
+  if (base::Operator* op = context.op) {
+    op->Message(context.Window(), QStringLiteral("Message"), text, icon);
   }
 }
 
-bool Ask(const QString& text) {
-  shell::Operator* op = shell::TheShell().op;
-  return op != nullptr && op->Ask(shell::TheShell().mainWindow, QStringLiteral("Message"), text,
-                                  PromptIcon::Information);
+bool Ask(const picture::PageContext& context, const QString& text) {
+  base::Operator* op = context.op;
+  return op != nullptr &&
+         op->Ask(context.Window(), QStringLiteral("Message"), text, PromptIcon::Information);
 }
 
 }  // namespace
 
-int Recorder::Open(const std::string& path, int side, SegmentLimits limits) {
+int Recorder::Open(const std::string& path, int side, SegmentLimits limits,
+                   live::CaptureHandOff& handOff) {
+  handOff_ = &handOff;
   end_ = End::Stopped;
   closeResult_ = 0;
   framesWritten_ = 0;
@@ -74,7 +69,7 @@ int Recorder::Open(const std::string& path, int side, SegmentLimits limits) {
 }
 
 void Recorder::Body() {
-  live::CaptureHandOff& hand = shell::TheShell().captureBitmap;
+  live::CaptureHandOff& hand = *handOff_;
   // The picture in the bitmap now was converted before the recording began.
   uint32_t seen = hand.FrameSequence();
   while (KeepRunning() && !hand.Interrupted()) {
@@ -101,7 +96,7 @@ VideoCapture::VideoCapture() {
   // The call names its recording: one that arrives after the next recording began is dropped.
   recorder_.endedByItself = [this] {
     const uint64_t recording = recordingNumber_;
-    shell::PostToGui([this, recording] {
+    base::PostToGui([this, recording] {
       if (recording == recordingNumber_) RecorderEndedByItself();
     });
   };
@@ -111,45 +106,46 @@ VideoCapture::~VideoCapture() = default;
 
 void VideoCapture::StartOrStopCommand() {
   if (recording_) {
-    if (Ask(QStringLiteral("Stop Video Capture"))) StopAndResetControls();
+    if (Ask(*context_, QStringLiteral("Stop Video Capture"))) StopAndResetControls();
     return;
   }
   int status = 0;
   QEL_GetStatus(&status);
   if ((status & 1) == 0) {
-    ShowMessage(QStringLiteral("No Connected Camera!"), PromptIcon::Warning);
+    ShowMessage(*context_, QStringLiteral("No Connected Camera!"), PromptIcon::Warning);
     return;
   }
-  if (Ask(QStringLiteral("Start Video Capture"))) StartRecording();
+  if (Ask(*context_, QStringLiteral("Start Video Capture"))) StartRecording();
 }
 
 bool VideoCapture::StartRecording() {
   StopAndResetControls();
-  shell::Shell& shell = shell::TheShell();
-  shell::ViewState& view = shell::View();
-  if (shell.op == nullptr) return false;
+  picture::PageContext& context = *context_;
+  base::ViewState& view = context.view;
+  if (context.op == nullptr) return false;
   // The boundary setting is fixed while recording, so every frame has this side.
   const int cisType = view.cisType.load();
   const int side = live::CaptureSide(cisType, view.showBoundaryPixels.load());
 
-  shell::FileRequest request;
+  base::FileRequest request;
   const int shown = view.displayTarget.load();
-  if (shown >= 0 && shown < shell::kPageCount) request.owner = shell.pages[shown];
+  request.owner = context.Page(shown);
   request.title = QStringLiteral("Save File");
   request.filter = QStringLiteral("AVI File (*.avi)");
   request.defaultSuffix = QStringLiteral("avi");
   request.proposedName = QString::fromStdString(MakeCaptureFileName(cisType, side) + ".avi");
-  const QString path = shell.op->SaveFile(request);
+  const QString path = context.op->SaveFile(request);
   if (path.isEmpty()) return false;
 
   path_ = path;
-  if (!shell.captureBitmap.Exists() ||
-      recorder_.Open(QFile::encodeName(path).toStdString(), side, limits_) != AviWriter::kOk) {
-    ShowMessage(QStringLiteral("Video Capture : Cannot Create File!\n") + path,
+  if (!context.live.captureBitmap.Exists() ||
+      recorder_.Open(QFile::encodeName(path).toStdString(), side, limits_,
+                     context.live.captureBitmap) != AviWriter::kOk) {
+    ShowMessage(*context_, QStringLiteral("Video Capture : Cannot Create File!\n") + path,
                 PromptIcon::Warning);
     return false;
   }
-  shell.captureBitmap.Resume();
+  context.live.captureBitmap.Resume();
   ++recordingNumber_;
   recording_ = true;
   recorder_.Start();
@@ -165,7 +161,7 @@ bool VideoCapture::StartRecording() {
 
 void VideoCapture::StopRecording() {
   if (!recording_) return;
-  shell::TheShell().captureBitmap.Interrupt();
+  context_->live.captureBitmap.Interrupt();
   recorder_.Stop();
   recording_ = false;
   timer_.reset();
@@ -186,9 +182,11 @@ void VideoCapture::RecorderEndedByItself() {
 void VideoCapture::ReportEnd() {
   if (recorder_.Ended() == Recorder::End::WriteFailed ||
       recorder_.CloseResult() != AviWriter::kOk) {
-    ShowMessage(QStringLiteral("Video Capture : Write Error!\n") + path_, PromptIcon::Warning);
+    ShowMessage(*context_, QStringLiteral("Video Capture : Write Error!\n") + path_,
+                PromptIcon::Warning);
   } else if (recorder_.Ended() == Recorder::End::FileFull) {
     ShowMessage(
+        *context_,
         QStringLiteral("Video Capture : File Size Limit Reached.\nRecording Stopped.\n") + path_,
         PromptIcon::Warning);
   }
@@ -196,20 +194,21 @@ void VideoCapture::ReportEnd() {
 
 void VideoCapture::Tick() {
   ++recordSeconds_;
-  if (shell::InstalledHooks().playback->Active()) return;
-  SetControlText(shell::kPicturePage, kStatusLabel,
+  if (context_->hooks.playback->Active()) return;
+  SetControlText(*context_, base::kPicturePage, kStatusLabel,
                  QString::asprintf("LIVE (REC [%dsec])", recordSeconds_));
 }
 
 void VideoCapture::ShowControls(bool recording) {
-  if (QAction* boundary = MenuItem(shell::kCmdBoundaryPixels)) boundary->setEnabled(!recording);
-  SetControlText(shell::kPicturePage, kStatusLabel,
+  if (QAction* boundary = context_->MenuAction(base::kCmdBoundaryPixels))
+    boundary->setEnabled(!recording);
+  SetControlText(*context_, base::kPicturePage, kStatusLabel,
                  recording ? QStringLiteral("LIVE (REC)") : QStringLiteral("LIVE"));
-  for (int page = 0; page < shell::kPageCount; ++page) {
-    SetControlText(page, kVideoButton,
+  for (int page = 0; page < base::kPageCount; ++page) {
+    SetControlText(*context_, page, kVideoButton,
                    recording ? QStringLiteral("Stop Capture") : QStringLiteral("Video Capture"));
   }
-  if (QAction* item = MenuItem(shell::kCmdVideoCapture)) {
+  if (QAction* item = context_->MenuAction(base::kCmdVideoCapture)) {
     item->setText(recording ? QStringLiteral("Stop Video Capture")
                             : QStringLiteral("Start Video Capture"));
   }

@@ -8,23 +8,31 @@
 #include <memory>
 #include <string>
 
+#include "viewer/base/Hooks.h"
+#include "viewer/base/WorkerThread.h"
 #include "viewer/capture/core/VideoFile.h"
-#include "viewer/shell/Hooks.h"
-#include "viewer/shell/WorkerThread.h"
 
 class QTimer;
+
+namespace picture {
+struct PageContext;
+}
+namespace live {
+class CaptureHandOff;
+}
 
 namespace capture {
 
 // Takes frames from the capture bitmap until it is stopped, the file is full or a write fails.
-class Recorder : public shell::WorkerThread {
+class Recorder : public base::WorkerThread {
  public:
   enum class End { Stopped, FileFull, WriteFailed };
 
   ~Recorder() { Finish(); }
 
-  // Before Start: the file, opened for side x side frames. The writer's result (0 success).
-  int Open(const std::string& path, int side, SegmentLimits limits);
+  // Before Start: the file, opened for side x side frames taken from `handOff`. The writer's
+  // result (0 success).
+  int Open(const std::string& path, int side, SegmentLimits limits, live::CaptureHandOff& handOff);
 
   // Frames in the file so far; read from any thread.
   int FramesWritten() const { return framesWritten_.load(); }
@@ -40,13 +48,14 @@ class Recorder : public shell::WorkerThread {
  private:
   void Body() override;
 
+  live::CaptureHandOff* handOff_ = nullptr;
   VideoFile file_;
   std::atomic<int> framesWritten_{0};
   End end_ = End::Stopped;
   int closeResult_ = 0;
 };
 
-class VideoCapture : public shell::RecordingHooks {
+class VideoCapture : public base::RecordingHooks {
  public:
   VideoCapture();
   ~VideoCapture() override;
@@ -68,6 +77,9 @@ class VideoCapture : public shell::RecordingHooks {
   int RecordSeconds() const { return recordSeconds_; }
   const Recorder& LastRecorder() const { return recorder_; }
 
+  // The pages, operator, live view and seams the recording works with; set at start-up.
+  void Attach(picture::PageContext& context) { context_ = &context; }
+
  private:
   // Menu items, status label and page buttons of a recording, or of none.
   void ShowControls(bool recording);
@@ -76,6 +88,7 @@ class VideoCapture : public shell::RecordingHooks {
   // Tells the operator when the file that was just closed is not what was asked for.
   void ReportEnd();
 
+  picture::PageContext* context_ = nullptr;
   Recorder recorder_;
   std::atomic<bool> recording_{false};
   // Counts the recordings started; GUI thread, read by the recorder it started.

@@ -7,28 +7,15 @@
 #include <mutex>
 
 #include "QEL_API.h"
+#include "viewer/base/GuiCall.h"
+#include "viewer/base/Hooks.h"
+#include "viewer/base/ViewState.h"
+#include "viewer/live/LiveView.h"
 #include "viewer/live/core/FrameRate.h"
 #include "viewer/live/core/Render.h"
 #include "viewer/live/core/SemaphoreWait.h"
-#include "viewer/shell/GuiCall.h"
-#include "viewer/shell/Hooks.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
 
 namespace live {
-
-using shell::Hooks;
-using shell::InstalledHooks;
-using shell::kCalibrationPage;
-using shell::kNoPage;
-using shell::PaintNoSignal;
-using shell::PostFrameRateText;
-using shell::RequestImageRepaint;
-using shell::Shell;
-using shell::TheShell;
-using shell::View;
-using shell::ViewState;
-
 namespace {
 
 constexpr int kWaitMs = 1000;
@@ -48,9 +35,8 @@ void DisplayThread::Prepare() {
 }
 
 void DisplayThread::Body() {
-  ViewState& view = View();
-  Shell& shell = TheShell();
-  const Hooks& hooks = InstalledHooks();
+  base::ViewState& view = view_;
+  const base::Hooks& hooks = hooks_;
 
   QEL_HANDLE semaphore = nullptr;
   QEL_GetDataSemaphoHandle(&semaphore);
@@ -66,7 +52,7 @@ void DisplayThread::Body() {
   uint32_t displayed = 0;
   int64_t statusTime = NowMs() - kStatusPeriodMs;
 
-  PaintNoSignal();
+  live_.PaintNoSignal();
 
   while (KeepRunning()) {
     const int64_t now = NowMs();
@@ -75,7 +61,7 @@ void DisplayThread::Body() {
       QEL_GetIndex(&counter);
       const uint32_t usb = usbRate.EndPeriod(counter, displayed);
       const int target = view.displayTarget.load();
-      if (target != kNoPage) PostFrameRateText(target, FrameRateText(displayed, usb));
+      if (target != base::kNoPage) live_.PostFrameRateText(target, FrameRateText(displayed, usb));
       displayed = 0;
     }
 
@@ -93,7 +79,7 @@ void DisplayThread::Body() {
     unsigned int length = 0;
     QEL_GetFrame(frame.get(), unsigned(live::FrameBytes(fetchType)), &length);
 
-    uint8_t* display = shell.displayBitmap.Back();
+    uint8_t* display = live_.displayBitmap.Back();
     int cisType = 0;
     int zoom = 1;
     bool raw = false;
@@ -104,7 +90,7 @@ void DisplayThread::Body() {
       zoom = live::ZoomFactor(view.zoomIndex.load());
       raw = view.rawView.load();
       if (display != nullptr) {
-        const int dirty = shell.displayBitmap.BackDirtySide();
+        const int dirty = live_.displayBitmap.BackDirtySide();
         if (raw) {
           live::RenderMono(frame.get(), cisType, zoom, display, dirty);
         } else {
@@ -119,33 +105,24 @@ void DisplayThread::Body() {
     if (display != nullptr) {
       if (limit) live::DrawLimitNotice(display);
       if (raw) hooks.frames->DrawDefectOverlay(display, cisType, zoom);
-      shell.displayBitmap.SetBackDirtySide(overlays ? live::kDisplaySide
+      live_.displayBitmap.SetBackDirtySide(overlays ? live::kDisplaySide
                                                     : live::PictureSide(cisType, zoom));
     }
 
     const int target = view.displayTarget.load();
-    if (target != kNoPage) {
+    if (target != base::kNoPage) {
       // Playback covers the Picture page's image area; the Calibration page keeps its live view.
-      if (display != nullptr && (!hooks.playback->Active() || target == kCalibrationPage)) {
-        shell.displayBitmap.Publish();
-        RequestImageRepaint(target,
-                            overlays ? live::kDisplaySide : live::PictureSide(cisType, zoom));
+      if (display != nullptr && (!hooks.playback->Active() || target == base::kCalibrationPage)) {
+        live_.displayBitmap.Publish();
+        live_.RequestImageRepaint(target,
+                                  overlays ? live::kDisplaySide : live::PictureSide(cisType, zoom));
       }
       ++displayed;
       framesDisplayed_.fetch_add(1);
       lastFrameSide_ = live::Geometry(cisType).n;
     }
 
-    const bool boundary = view.showBoundaryPixels.load();
-    shell.captureBitmap.Offer(live::CaptureSide(cisType, boundary), [&](uint8_t* capture) {
-      if (raw) {
-        live::ConvertMono(capture, frame.get(), cisType, boundary);
-      } else {
-        live::ConvertColour(capture, frame.get(), cisType, boundary);
-      }
-    });
-    hooks.capture->StillCapture(frame.get(), length, cisType);
-    hooks.frames->CsvExportStep(frame.get(), length, cisType);
+    sinks_.Hand({frame.get(), length, cisType, raw, view.showBoundaryPixels.load()});
   }
 }
 

@@ -8,9 +8,9 @@
 #include <cmath>
 #include <utility>
 
+#include "viewer/base/Ids.h"
+#include "viewer/live/core/DisplayBitmap.h"
 #include "viewer/live/core/Render.h"
-#include "viewer/shell/Ids.h"
-#include "viewer/shell/Shell.h"
 
 namespace live {
 
@@ -24,9 +24,11 @@ int RefreshPeriodMs(double refreshRate) {
   return std::max(1, int(std::ceil(1000.0 / refreshRate)));
 }
 
-ImageArea::ImageArea(QWidget* parent)
-    : QWidget(parent), picture_(live::kDisplaySide, live::kDisplaySide, QImage::Format_RGB32) {
-  setObjectName(QString::number(shell::kIdImageArea));
+ImageArea::ImageArea(QWidget* parent, const DisplayBitmap& bitmap)
+    : QWidget(parent),
+      bitmap_(bitmap),
+      picture_(live::kDisplaySide, live::kDisplaySide, QImage::Format_RGB32) {
+  setObjectName(QString::number(base::kIdImageArea));
   setFixedSize(live::kDisplaySide, live::kDisplaySide);
   // Every pixel is painted from the bitmap; no background fill first.
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -69,7 +71,7 @@ void ImageArea::paintEvent(QPaintEvent* event) {
   // The picture is kept in the painter's native pixel format, so drawing it is a plain copy.
   uchar* pictureBits = picture_.bits();
   const qsizetype pictureRowBytes = picture_.bytesPerLine();
-  shell::TheShell().displayBitmap.ReadFront([&](const uint8_t* bits) {
+  bitmap_.ReadFront([&](const uint8_t* bits) {
     for (int y = area.top(); y <= area.bottom(); ++y) {
       const uint8_t* src = bits + size_t(live::kDisplaySide - 1 - y) * live::kDisplayRowBytes;
       auto* dst = reinterpret_cast<uint32_t*>(pictureBits + y * pictureRowBytes);

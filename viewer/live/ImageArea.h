@@ -9,6 +9,8 @@
 
 namespace live {
 
+class DisplayBitmap;
+
 // Milliseconds until the next picture may be painted: none once a refresh period has passed
 // since the last one. No screen shows pictures faster than it refreshes.
 int RepaintDelayMs(int64_t sinceLastMs, int periodMs);
@@ -17,7 +19,8 @@ int RefreshPeriodMs(double refreshRate);
 
 class ImageArea : public QWidget {
  public:
-  explicit ImageArea(QWidget* parent);
+  // Shows the front picture of `bitmap`.
+  ImageArea(QWidget* parent, const DisplayBitmap& bitmap);
   ~ImageArea() override;
 
   // GUI thread: at the next refresh of the screen, repaints the top-left square of the side
@@ -35,6 +38,7 @@ class ImageArea : public QWidget {
  private:
   void RepaintNow();
 
+  const DisplayBitmap& bitmap_;
   // Top-down copy of the bottom-up bitmap rows that were exposed; allocated once.
   QImage picture_;
   int repaints_ = 0;

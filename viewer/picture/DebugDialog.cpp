@@ -12,10 +12,9 @@
 #include <QPushButton>
 #include <vector>
 
+#include "viewer/base/Operator.h"
+#include "viewer/base/WaitCursor.h"
 #include "viewer/picture/core/DebugCommands.h"
-#include "viewer/shell/Operator.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/WaitCursor.h"
 
 namespace picture {
 namespace {
@@ -83,7 +82,7 @@ std::string FieldText(const QLineEdit* edit) {
 
 }  // namespace
 
-DebugDialog::DebugDialog(QWidget* owner) : QDialog(owner) {
+DebugDialog::DebugDialog(QWidget* owner, base::Operator* op) : QDialog(owner), op_(op) {
   setObjectName(QStringLiteral("104"));
   setWindowTitle(QStringLiteral("Debug"));
   Build();
@@ -169,23 +168,23 @@ void DebugDialog::Command(int id) {
       fields_.at(field)->setText(QString::fromLatin1(fields[field]));
     }
   }
-  shell::Operator* op = shell::TheShell().op;
+  base::Operator* op = op_;
   if (outcome == DebugOutcome::NoWriteData && op != nullptr) {
     op->Message(this, QStringLiteral("info"), QStringLiteral("No Write Data"),
-                shell::PromptIcon::None);
+                base::PromptIcon::None);
   }
 }
 
 void DebugDialog::Dump(int id) {
-  shell::Operator* op = shell::TheShell().op;
+  base::Operator* op = op_;
   if (op == nullptr) return;
   if (!UnitConnected()) {
     op->Message(this, QStringLiteral("Message"), QStringLiteral("No Connected Camera!"),
-                shell::PromptIcon::Warning);
+                base::PromptIcon::Warning);
     return;
   }
   const bool eeprom = id == kIdEepromDump;
-  shell::FileRequest request;
+  base::FileRequest request;
   request.owner = this;
   request.title = QStringLiteral("Save File");
   request.filter = QString(10, QLatin1Char('\t')) + QStringLiteral(" Dump Data (*.txt)");
@@ -194,7 +193,7 @@ void DebugDialog::Dump(int id) {
   const QString path = op->SaveFile(request);
   if (path.isEmpty()) return;
 
-  const shell::WaitCursor wait;
+  const base::WaitCursor wait;
   const int selector = ParseEepromSelector(FieldText(fields_.at(kIdEepromType)));
   // A file that cannot be written is not reported: the technician sees no file.
   WriteDumpFile(QFile::encodeName(path).toStdString(), [&] {
@@ -203,11 +202,11 @@ void DebugDialog::Dump(int id) {
   });
 }
 
-void OpenDebugDialog(QWidget* owner) {
+void OpenDebugDialog(QWidget* owner, base::Operator* op) {
   QPointer<DebugDialog>& opened = Opened();
   // A closed dialog is hidden at once and deleted a moment later; it no longer counts as open.
   if (opened && opened->isVisible()) return;
-  opened = new DebugDialog(owner);
+  opened = new DebugDialog(owner, op);
   opened->show();
 }
 

@@ -8,11 +8,16 @@
 class QLineEdit;
 class QPushButton;
 
+namespace base {
+class Operator;
+}
+
 namespace picture {
 
 class DebugDialog : public QDialog {
  public:
-  explicit DebugDialog(QWidget* owner);
+  // Messages and file dialogs go through `op` (none while it is null).
+  DebugDialog(QWidget* owner, base::Operator* op);
 
   QLineEdit* Field(int id) const { return fields_.at(id); }
   QPushButton* Button(int id) const { return buttons_.at(id); }
@@ -25,12 +30,13 @@ class DebugDialog : public QDialog {
   void ShowInitialTexts();
   void Dump(int id);
 
+  base::Operator* op_;
   std::map<int, QLineEdit*> fields_;
   std::map<int, QPushButton*> buttons_;
 };
 
 // Menu command 40003: creates and shows the modeless dialog owned by `owner` unless one is open.
-void OpenDebugDialog(QWidget* owner);
+void OpenDebugDialog(QWidget* owner, base::Operator* op);
 
 // The open dialog, or null.
 DebugDialog* OpenedDebugDialog();

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "viewer/base/Hooks.h"
 #include "viewer/picture/core/PageView.h"
-#include "viewer/shell/Hooks.h"
 
 namespace picture {
 
-// Runs a batch of page updates on the GUI thread and returns once it has run: shell::SendToGui
+// Runs a batch of page updates on the GUI thread and returns once it has run: base::SendToGui
 // in the program, a direct call in tests.
 using Deliver = std::function<void(std::function<void()>)>;
 // The page operations, looked up on the GUI thread when a batch runs; null while no page exists.
@@ -50,7 +50,7 @@ constexpr std::array<int, 10> kCameraInfoTextIds = {9101, 9102, 9103, 9104, 9105
 // touched only by the thread that runs CameraInfoRefresh and ResetCameraInfoCache, the monitor;
 // the page's own state (slider values, list positions) only by the GUI thread, inside the view.
 // FullRefresh keeps no state and may run on any thread.
-class PageRefresh : public shell::RefreshHooks {
+class PageRefresh : public base::RefreshHooks {
  public:
   // cisType is the head type the monitor follows (0 40K, 1 160K); it names the Camera Info type
   // text and the window title.

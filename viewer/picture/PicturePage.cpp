@@ -14,19 +14,17 @@
 #include <QSlider>
 
 #include "QEL_API.h"
+#include "viewer/base/Hooks.h"
+#include "viewer/base/Operator.h"
+#include "viewer/base/ViewState.h"
+#include "viewer/base/WaitCursor.h"
 #include "viewer/live/ImageArea.h"
 #include "viewer/picture/core/PageCommands.h"
-#include "viewer/shell/Hooks.h"
-#include "viewer/shell/MainWindow.h"
-#include "viewer/shell/Operator.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
-#include "viewer/shell/WaitCursor.h"
 
 namespace picture {
 namespace {
 
-using shell::Widget;
+using picture::Widget;
 
 constexpr int kIdSerialEdit = 2001;
 constexpr int kSerialMaxLength = 63;
@@ -34,7 +32,7 @@ constexpr int kSerialMaxLength = 63;
 // The group selector offers the groups by their titles.
 QStringList GroupSelectorTexts(int cisType) {
   QStringList out;
-  for (const Group& group : kGroups) out << shell::LabelText(group.title.For(cisType));
+  for (const Group& group : kGroups) out << picture::LabelText(group.title.For(cisType));
   return out;
 }
 
@@ -49,35 +47,36 @@ constexpr int kSliderRedGain = 8;
 constexpr int kSliderBlueGain = 9;
 constexpr int kSliderImageFineAdj = 22;
 
-shell::PromptIcon PromptIconOf(CommandIcon icon) {
+base::PromptIcon PromptIconOf(CommandIcon icon) {
   switch (icon) {
     case CommandIcon::Information:
-      return shell::PromptIcon::Information;
+      return base::PromptIcon::Information;
     case CommandIcon::Warning:
-      return shell::PromptIcon::Warning;
+      return base::PromptIcon::Warning;
     case CommandIcon::None:
       break;
   }
-  return shell::PromptIcon::None;
+  return base::PromptIcon::None;
 }
 
 }  // namespace
 
-PicturePage::PicturePage(QWidget* parent) : shell::LivePage(shell::kPicturePage, parent) {
-  shell::ViewState& view = shell::View();
+PicturePage::PicturePage(PageContext& context, QWidget* parent)
+    : LivePage(base::kPicturePage, context.live.displayBitmap, parent), context_(context) {
+  base::ViewState& view = context.view;
   wideLayout_ = view.windowMode != 0;
   expertMode_ = view.expertMode != 0;
 
   // The playback output lies over the image area; its file label replaces the frame-rate text.
   auto* videoFrame = new QWidget(this);
-  videoFrame->setObjectName(QString::number(shell::kIdVideoWindow));
+  videoFrame->setObjectName(QString::number(base::kIdVideoWindow));
   videoFrame->hide();
-  Widgets()[shell::kIdVideoWindow] = videoFrame;
+  Widgets()[base::kIdVideoWindow] = videoFrame;
   auto* fileLabel = new QLabel(this);
-  fileLabel->setObjectName(QString::number(shell::kIdFileLabel));
+  fileLabel->setObjectName(QString::number(base::kIdFileLabel));
   fileLabel->setTextFormat(Qt::PlainText);
   fileLabel->hide();
-  Widgets()[shell::kIdFileLabel] = fileLabel;
+  Widgets()[base::kIdFileLabel] = fileLabel;
   TopRow()->insertWidget(TopRow()->count() - 1, fileLabel);
 
   BuildBottomRow();
@@ -101,7 +100,7 @@ PicturePage::PicturePage(QWidget* parent) : shell::LivePage(shell::kPicturePage,
   }
   for (int j = 0; j < kListCount; ++j) SelectListFromDevice(j, kLists[j].defaultValue);
   for (int i : {kSliderAlcLowerLimit, kSliderAlcParameter}) {
-    shell::ShowSliderRow(Widgets(), i, SliderShown(i, 0, expertMode_));
+    picture::ShowSliderRow(Widgets(), i, SliderShown(i, 0, expertMode_));
   }
   if (QWidget* separator = Widgets()[kIdExpertSeparator]) separator->setVisible(expertMode_);
   // The parameter column keeps the room of the larger texts and rows of either head type.
@@ -112,36 +111,36 @@ PicturePage::PicturePage(QWidget* parent) : shell::LivePage(shell::kPicturePage,
   SwitchToCisType();
   BindCommands();
 
-  view.displayTarget = shell::kPicturePage;
-  shell::TheShell().display.Start();
+  view.displayTarget = base::kPicturePage;
+  context_.live.display.Start();
   view.pictureReady = true;
 }
 
 void PicturePage::BuildBottomRow() {
   QHBoxLayout* row = BottomRow();
-  row->addWidget(ForwardingButton(3004, "Video Capture", shell::kCmdVideoCapture));
-  row->addWidget(ForwardingButton(3005, "Still Capture", shell::kCmdStillCapture));
+  row->addWidget(ForwardingButton(3004, "Video Capture", base::kCmdVideoCapture));
+  row->addWidget(ForwardingButton(3005, "Still Capture", base::kCmdStillCapture));
   auto* save = new QPushButton(QStringLiteral("Save"), this);  // in the template, never shown
   save->setObjectName(QStringLiteral("3006"));
   save->hide();
   Widgets()[3006] = save;
   row->addStretch(1);
-  row->addWidget(ForwardingButton(shell::kIdPausePlayButton, "Pause / Play", shell::kCmdPausePlay));
-  row->addWidget(ForwardingButton(shell::kIdPlayStopButton, "Play Stop", shell::kCmdPlayStop));
+  row->addWidget(ForwardingButton(base::kIdPausePlayButton, "Pause / Play", base::kCmdPausePlay));
+  row->addWidget(ForwardingButton(base::kIdPlayStopButton, "Play Stop", base::kCmdPlayStop));
   auto* statusLabel = new QLabel(QStringLiteral("LIVE"), this);
-  statusLabel->setObjectName(QString::number(shell::kIdPlaybackStatus));
+  statusLabel->setObjectName(QString::number(base::kIdPlaybackStatus));
   statusLabel->setTextFormat(Qt::PlainText);
   statusLabel->setMinimumWidth(150);
-  Widgets()[shell::kIdPlaybackStatus] = statusLabel;
+  Widgets()[base::kIdPlaybackStatus] = statusLabel;
   row->addWidget(statusLabel);
   row->addStretch(2);
 }
 
 void PicturePage::BuildGroups() {
-  shell::GroupSpec spec;
-  spec.sliderLabel = [](int i) { return shell::LabelText(kSliders[i].label.For(0)); };
-  spec.listLabel = [](int j) { return shell::LabelText(kLists[j].label.For(0)); };
-  spec.listTexts = [](int j) { return shell::TextList(ListTexts(j, 0)); };
+  picture::GroupSpec spec;
+  spec.sliderLabel = [](int i) { return picture::LabelText(kSliders[i].label.For(0)); };
+  spec.listLabel = [](int j) { return picture::LabelText(kLists[j].label.For(0)); };
+  spec.listTexts = [](int j) { return picture::TextList(ListTexts(j, 0)); };
   spec.makeEdit = [](int id) -> QWidget* {
     auto* edit = new QLineEdit;
     if (id == kIdSerialEdit) edit->setMaxLength(kSerialMaxLength);
@@ -151,8 +150,8 @@ void PicturePage::BuildGroups() {
   grid->setContentsMargins(0, 0, 0, 0);
   for (int g = 0; g < kGroupCount; ++g) {
     const Group& group = kGroups[g];
-    groups_[g] = shell::BuildGroup(group.id, shell::LabelText(group.title.For(0)), group.items,
-                                   spec, Widgets(), GroupArea());
+    groups_[g] = picture::BuildGroup(group.id, picture::LabelText(group.title.For(0)), group.items,
+                                     spec, Widgets(), GroupArea());
     const Cell cell = wideLayout_ ? kWideCells[g] : Cell{0, 0, 1};
     grid->addWidget(groups_[g], cell.row, cell.column, cell.rowSpan, 1, Qt::AlignTop);
   }
@@ -166,7 +165,7 @@ void PicturePage::BuildGroups() {
     connect(list, &QComboBox::activated, this, [this, j](int p) { ApplyList(j, p); });
   }
   connect(GroupSelector(), &QComboBox::activated, this, [this](int g) {
-    if (shell::LivePage* calibration = Calibration()) {
+    if (picture::LivePage* calibration = Calibration()) {
       const QSignalBlocker quiet(calibration->GroupSelector());
       calibration->GroupSelector()->setCurrentIndex(g < calibration->GroupSelector()->count() ? g
                                                                                               : -1);
@@ -177,7 +176,7 @@ void PicturePage::BuildGroups() {
 
 void PicturePage::SetTypeTexts(int cisType) {
   for (const IdText& text : CisTypeTexts(cisType)) {
-    const QString qt = shell::LabelText(text.text);
+    const QString qt = picture::LabelText(text.text);
     if (auto* box = Widget<QGroupBox>(Widgets(), text.id)) {
       box->setTitle(qt);
     } else if (auto* label = Widget<QLabel>(Widgets(), text.id)) {
@@ -190,24 +189,22 @@ void PicturePage::FillList(int j, int cisType) {
   auto* list = Widget<QComboBox>(Widgets(), ListId(j));
   const QSignalBlocker quiet(list);
   list->clear();
-  list->addItems(shell::TextList(ListTexts(j, cisType)));
+  list->addItems(picture::TextList(ListTexts(j, cisType)));
   list->setCurrentIndex(0);
 }
 
 void PicturePage::Activate() {
-  shell::ViewState& view = shell::View();
+  base::ViewState& view = context_.view;
   QEL_Set_DataFormat(0);  // processed colour frames
-  view.displayTarget = shell::kPicturePage;
+  view.displayTarget = base::kPicturePage;
   view.rawView = false;
   if (!wideLayout_) {
     const QSignalBlocker quiet(GroupSelector());
     GroupSelector()->setCurrentIndex(state_.currentGroup);
   }
-  if (auto* window = shell::TheShell().mainWindow.data()) {
-    if (QAction* csv = window->MenuAction(shell::kCmdSaveCsv)) csv->setEnabled(false);
-  }
+  if (QAction* csv = context_.MenuAction(base::kCmdSaveCsv)) csv->setEnabled(false);
   // Raw data have stopped: a CSV run of the Calibration page cannot go on.
-  shell::InstalledHooks().calibration->AbortCsvExport();
+  context_.hooks.calibration->AbortCsvExport();
 }
 
 void PicturePage::HideLive() {
@@ -219,7 +216,7 @@ void PicturePage::ShowLive() {
 }
 
 void PicturePage::SwitchToCisType() {
-  ShowCisType(shell::View().cisType.load());
+  ShowCisType(context_.view.cisType.load());
 }
 
 void PicturePage::ShowCisType(int cisType) {
@@ -233,8 +230,8 @@ void PicturePage::ShowCisType(int cisType) {
   }
   FillZoomList(cisType);
   for (int j : {kListGainControl, kListDviImageSize}) FillList(j, cisType);
-  shell::ShowSliderRow(Widgets(), kSliderExposure, SliderShown(kSliderExposure, cisType, true));
-  shell::ShowListRow(Widgets(), kListVfpnCorr, ListShown(kListVfpnCorr, cisType));
+  picture::ShowSliderRow(Widgets(), kSliderExposure, SliderShown(kSliderExposure, cisType, true));
+  picture::ShowListRow(Widgets(), kListVfpnCorr, ListShown(kListVfpnCorr, cisType));
   state_.currentGroup = 0;
   if (wideLayout_) {
     GroupSelector()->setEnabled(false);
@@ -256,8 +253,8 @@ std::vector<QWidget*> PicturePage::SelectorGroups() const {
   return {groups_.begin(), groups_.end()};
 }
 
-shell::LivePage* PicturePage::Calibration() const {
-  return shell::TheShell().pages[shell::kCalibrationPage].data();
+picture::LivePage* PicturePage::Calibration() const {
+  return context_.Page(base::kCalibrationPage);
 }
 
 void PicturePage::ShowSlider(int i, int v, bool mirror) {
@@ -271,7 +268,7 @@ void PicturePage::ShowSlider(int i, int v, bool mirror) {
     text->setText(QString::fromStdString(SliderValueText(i, v)));
   }
   if (mirror && MirrorOfSlider(i)) {
-    if (shell::LivePage* calibration = Calibration()) calibration->ShowTwinSlider(i, v);
+    if (picture::LivePage* calibration = Calibration()) calibration->ShowTwinSlider(i, v);
   }
 }
 
@@ -292,7 +289,7 @@ void PicturePage::SelectListFromDevice(int j, int d) {
   const int position = state_.listPositions[j];
   SelectListPosition(j, position);
   if (MirrorOfList(j)) {
-    if (shell::LivePage* calibration = Calibration()) calibration->ShowTwinList(j, position);
+    if (picture::LivePage* calibration = Calibration()) calibration->ShowTwinList(j, position);
   }
 }
 
@@ -301,7 +298,7 @@ void PicturePage::ApplySlider(int i, int v) {
   SetDevice(kSliders[i].device, v);  // the result is not looked at; the next refresh shows
   const SliderMirror* mirror = MirrorOfSlider(i);
   if (mirror && !mirror->cameraInfoOnly) {
-    if (shell::LivePage* calibration = Calibration()) calibration->ShowTwinSlider(i, v);
+    if (picture::LivePage* calibration = Calibration()) calibration->ShowTwinSlider(i, v);
   }
 }
 
@@ -310,7 +307,7 @@ void PicturePage::ApplyList(int j, int position) {
   SetDevice(kLists[j].device, ListToDevice(j, position, state_.cisType));
   const ListMirror* mirror = MirrorOfList(j);
   if (mirror && mirror->onChoice) {
-    if (shell::LivePage* calibration = Calibration()) calibration->ShowTwinList(j, position);
+    if (picture::LivePage* calibration = Calibration()) calibration->ShowTwinList(j, position);
   }
   EnablingUpdate();
 }
@@ -328,32 +325,30 @@ void PicturePage::ShowTwinList(int pictureList, int position) {
 void PicturePage::EnablingUpdate() {
   const Enabling enabling = ComputeEnabling(state_.Modes());
   for (int i = 0; i < kSliderCount; ++i) {
-    if (enabling.sliders[i]) shell::EnableSliderRow(Widgets(), i, *enabling.sliders[i]);
+    if (enabling.sliders[i]) picture::EnableSliderRow(Widgets(), i, *enabling.sliders[i]);
   }
   for (int j = 0; j < kListCount; ++j) {
-    if (enabling.lists[j]) shell::EnableListRow(Widgets(), j, *enabling.lists[j]);
+    if (enabling.lists[j]) picture::EnableListRow(Widgets(), j, *enabling.lists[j]);
   }
-  if (shell::LivePage* calibration = Calibration()) calibration->ShowTwinEnabling(enabling);
+  if (picture::LivePage* calibration = Calibration()) calibration->ShowTwinEnabling(enabling);
 }
 
 void PicturePage::SetCameraInfo(int valueId, const std::string& text) {
   // Texts from the unit are bytes, one character each, as the serial number is written.
   const QString qt = QString::fromLatin1(text.data(), qsizetype(text.size()));
   LivePage::SetCameraInfo(valueId, qt);
-  if (shell::LivePage* calibration = Calibration()) calibration->SetCameraInfo(valueId, qt);
+  if (picture::LivePage* calibration = Calibration()) calibration->SetCameraInfo(valueId, qt);
 }
 
 void PicturePage::SetCameraInfoRowsEnabled(bool enabled) {
   LivePage::SetCameraInfoRowsEnabled(enabled);
-  if (shell::LivePage* calibration = Calibration()) {
+  if (picture::LivePage* calibration = Calibration()) {
     calibration->SetCameraInfoRowsEnabled(enabled);
   }
 }
 
 void PicturePage::SetWindowTitle(const std::string& title) {
-  if (auto* window = shell::TheShell().mainWindow.data()) {
-    window->setWindowTitle(QString::fromStdString(title));
-  }
+  if (QWidget* window = context_.Window()) window->setWindowTitle(QString::fromStdString(title));
 }
 
 void PicturePage::SetSerialControlsEnabled(bool enabled) {
@@ -366,7 +361,7 @@ void PicturePage::SetCisEepromControlsEnabled(bool enabled) {
   for (int id : kCisEepromControlIds) {
     if (QWidget* widget = Widgets()[id]) widget->setEnabled(enabled);
   }
-  if (shell::LivePage* calibration = Calibration()) {
+  if (picture::LivePage* calibration = Calibration()) {
     calibration->SetCisEepromControlsEnabled(enabled);
   }
 }
@@ -385,20 +380,20 @@ void PicturePage::ApplyApplicationDefaults() {
 }
 
 void PicturePage::ResetCalibrationDefaults(bool all) {
-  if (shell::LivePage* calibration = Calibration()) calibration->ResetCalibrationDefaults(all);
+  if (picture::LivePage* calibration = Calibration()) calibration->ResetCalibrationDefaults(all);
 }
 
 void PicturePage::BindCommands() {
   const QString caption = QString::fromLatin1(kCommandCaption);
   auto show = [this, caption](const CommandMessage& message) {
-    if (shell::Operator* op = shell::TheShell().op) {
+    if (base::Operator* op = context_.op) {
       op->Message(this, caption, QString::fromLatin1(message.text), PromptIconOf(message.icon));
     }
   };
   CommandPrompts prompts;
   prompts.show = show;
   prompts.ask = [this, caption](const CommandMessage& question) {
-    shell::Operator* op = shell::TheShell().op;
+    base::Operator* op = context_.op;
     return op &&
            op->Ask(this, caption, QString::fromLatin1(question.text), PromptIconOf(question.icon));
   };
@@ -418,7 +413,7 @@ void PicturePage::BindCommands() {
     onClick(id, [this, show, command = command] {
       PollResult result;
       {
-        const shell::WaitCursor busy;
+        const base::WaitCursor busy;
         result = RunPolledCommand(command, SteadyTicks, [] {
           QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         });

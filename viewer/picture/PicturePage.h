@@ -4,19 +4,20 @@
 
 #include <array>
 
+#include "viewer/picture/LivePage.h"
+#include "viewer/picture/PageContext.h"
 #include "viewer/picture/core/Controls.h"
 #include "viewer/picture/core/PageView.h"
-#include "viewer/shell/LivePage.h"
 
 class QGroupBox;
 class QLabel;
 
 namespace picture {
 
-class PicturePage : public shell::LivePage, public PageView {
+class PicturePage : public picture::LivePage, public PageView {
  public:
   // Becomes displayTarget, starts the display thread and sets pictureReady.
-  explicit PicturePage(QWidget* parent);
+  PicturePage(PageContext& context, QWidget* parent);
 
   // Colour view on this page: the unit sends processed frames again.
   void Activate() override;
@@ -66,8 +67,9 @@ class PicturePage : public shell::LivePage, public PageView {
   void SelectListPosition(int j, int position);
   void ApplySlider(int i, int v);
   void ApplyList(int j, int position);
-  shell::LivePage* Calibration() const;
+  picture::LivePage* Calibration() const;
 
+  PageContext& context_;
   PageState state_;
   bool wideLayout_ = false;
   bool expertMode_ = false;

@@ -65,13 +65,13 @@ QString MediaFileFilter() {
 EventAction ActionForEvent(long code) {
   switch (code) {
     case 0:
-      return {"Time Out", shell::PromptIcon::Error, false};
+      return {"Time Out", base::PromptIcon::Error, false};
     case kEventComplete:
-      return {"Reached End of File", shell::PromptIcon::Information, true};
+      return {"Reached End of File", base::PromptIcon::Information, true};
     case kEventErrorAbort:
-      return {"Error Abort", shell::PromptIcon::Error, false};
+      return {"Error Abort", base::PromptIcon::Error, false};
     default:
-      return {nullptr, shell::PromptIcon::Information, false};
+      return {nullptr, base::PromptIcon::Information, false};
   }
 }
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "viewer/shell/Operator.h"
+#include "viewer/base/Operator.h"
 
 namespace playback {
 
@@ -46,7 +46,7 @@ constexpr long kEventErrorAbort = 3;
 
 struct EventAction {
   const char* text;  // null: nothing is shown
-  shell::PromptIcon icon;
+  base::PromptIcon icon;
   bool stop;  // playback stops after the message
 };
 EventAction ActionForEvent(long code);

@@ -6,9 +6,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "viewer/base/Ids.h"
 #include "viewer/live/ImageArea.h"
-#include "viewer/shell/Ids.h"
-#include "viewer/shell/LivePage.h"
+#include "viewer/picture/LivePage.h"
 
 namespace playback {
 namespace {
@@ -76,12 +76,12 @@ void VideoView::paintEvent(QPaintEvent* event) {
   painter.drawImage(rect(), picture_);
 }
 
-PlaybackControls AttachPlaybackControls(shell::LivePage* page) {
+PlaybackControls AttachPlaybackControls(picture::LivePage* page) {
   PlaybackControls c;
-  c.videoWindow = FindById<QWidget>(page, shell::kIdVideoWindow);
+  c.videoWindow = FindById<QWidget>(page, base::kIdVideoWindow);
   if (c.videoWindow == nullptr) {
     c.videoWindow = new QWidget(page);
-    c.videoWindow->setObjectName(QString::number(shell::kIdVideoWindow));
+    c.videoWindow->setObjectName(QString::number(base::kIdVideoWindow));
     c.videoWindow->hide();
   }
   c.view = c.videoWindow->findChild<VideoView*>();
@@ -95,15 +95,15 @@ PlaybackControls AttachPlaybackControls(shell::LivePage* page) {
   policy.setRetainSizeWhenHidden(true);
   page->Image()->setSizePolicy(policy);
 
-  c.fileLabel = FindById<QLabel>(page, shell::kIdFileLabel);
+  c.fileLabel = FindById<QLabel>(page, base::kIdFileLabel);
   if (c.fileLabel == nullptr) {
-    c.fileLabel = MakeLabel(page, shell::kIdFileLabel);
+    c.fileLabel = MakeLabel(page, base::kIdFileLabel);
     c.fileLabel->setGeometry(page->FrameRateText()->geometry());
     c.fileLabel->hide();
   }
-  c.status = FindById<QLabel>(page, shell::kIdPlaybackStatus);
+  c.status = FindById<QLabel>(page, base::kIdPlaybackStatus);
   if (c.status == nullptr) {
-    c.status = MakeLabel(page, shell::kIdPlaybackStatus);
+    c.status = MakeLabel(page, base::kIdPlaybackStatus);
     c.status->setGeometry(kStatusX, kStatusY, kStatusWidth, kStatusHeight);
     c.status->setText(QStringLiteral("LIVE"));
   }

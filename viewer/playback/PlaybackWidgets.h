@@ -9,7 +9,7 @@
 
 class QLabel;
 
-namespace shell {
+namespace picture {
 class LivePage;
 }
 
@@ -42,6 +42,6 @@ struct PlaybackControls {
 // Finds the playback controls on a page by their ids and creates those it lacks: the video
 // window, hidden, the file label, hidden, where the frame-rate line is, and the status label
 // reading "LIVE". The video window is kept on the image area's rectangle.
-PlaybackControls AttachPlaybackControls(shell::LivePage* page);
+PlaybackControls AttachPlaybackControls(picture::LivePage* page);
 
 }  // namespace playback

@@ -9,15 +9,15 @@
 #include <algorithm>
 #include <chrono>
 
+#include "viewer/base/GuiCall.h"
+#include "viewer/base/Ids.h"
+#include "viewer/base/Operator.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/live/ImageArea.h"
+#include "viewer/picture/LivePage.h"
+#include "viewer/picture/PageContext.h"
 #include "viewer/playback/core/FrameDecoder.h"
 #include "viewer/playback/core/MediaFile.h"
-#include "viewer/shell/GuiCall.h"
-#include "viewer/shell/Ids.h"
-#include "viewer/shell/LivePage.h"
-#include "viewer/shell/Operator.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
 
 namespace playback {
 namespace {
@@ -41,8 +41,8 @@ const QString kCaption = QStringLiteral("Message");
 
 }  // namespace
 
-Player::Player(shell::Operator& op)
-    : op_(op), clock_(&steadyClock), self_(std::make_shared<Player*>(this)) {
+Player::Player(base::Operator& op, picture::PageContext& context)
+    : op_(op), context_(context), clock_(&steadyClock), self_(std::make_shared<Player*>(this)) {
   labelTimer_.setInterval(kLabelPeriodMs);
   connect(&labelTimer_, &QTimer::timeout, this, [this] { UpdatePlaybackLabel(); });
   frameTimer_.setSingleShot(true);
@@ -67,7 +67,7 @@ void Player::SetClock(const PlaybackClock* clock) {
 
 void Player::Init(QWidget* mainWindow, QWidget* videoPage) {
   mainWindow_ = mainWindow;
-  page_ = dynamic_cast<shell::LivePage*>(videoPage);
+  page_ = dynamic_cast<picture::LivePage*>(videoPage);
   if (page_) controls_ = AttachPlaybackControls(page_);
   state_ = kIdle;
   SetCommands(false);
@@ -77,14 +77,14 @@ void Player::Init(QWidget* mainWindow, QWidget* videoPage) {
 
 void Player::SetCommands(bool playing) {
   if (mainWindow_) {
-    for (int id : {shell::kCmdOpenMedia, shell::kCmdPausePlay, shell::kCmdPlayStop}) {
+    for (int id : {base::kCmdOpenMedia, base::kCmdPausePlay, base::kCmdPlayStop}) {
       if (auto* action = mainWindow_->findChild<QAction*>(QString::number(id))) {
-        action->setEnabled(id == shell::kCmdOpenMedia || playing);
+        action->setEnabled(id == base::kCmdOpenMedia || playing);
       }
     }
   }
   if (page_) {
-    for (int id : {shell::kIdPausePlayButton, shell::kIdPlayStopButton}) {
+    for (int id : {base::kIdPausePlayButton, base::kIdPlayStopButton}) {
       if (auto* button = page_->findChild<QWidget*>(QString::number(id))) {
         button->setEnabled(playing);
       }
@@ -106,7 +106,7 @@ void Player::ShowFileLabel(const QString& text) {
 }
 
 void Player::ChooseAndPlay() {
-  shell::FileRequest request;
+  base::FileRequest request;
   request.owner = mainWindow_;
   request.title = QStringLiteral("Open File");
   request.filter = MediaFileFilter();
@@ -132,7 +132,7 @@ void Player::StartPlayback(const QString& path, const QString& fileTitle) {
     decoder = std::make_unique<FrameDecoder>(std::move(media), [this, self] {
       // Decoding thread: one posted call at a time is enough to catch up.
       if (readyPosted_.exchange(true)) return;
-      shell::PostToGui([self] {
+      base::PostToGui([self] {
         const std::shared_ptr<Player*> alive = self.lock();
         if (!alive || *alive == nullptr) return;
         (*alive)->readyPosted_ = false;
@@ -143,7 +143,7 @@ void Player::StartPlayback(const QString& path, const QString& fileTitle) {
   }
   if (!decoder) {
     op_.Message(page_ ? controls_.videoWindow : nullptr, kCaption,
-                QStringLiteral("MediaPlay : File Open Error"), shell::PromptIcon::Error);
+                QStringLiteral("MediaPlay : File Open Error"), base::PromptIcon::Error);
     StopPlayback();
     return;
   }
@@ -160,8 +160,8 @@ void Player::StartPlayback(const QString& path, const QString& fileTitle) {
     ShowFileLabel(FileLabelText(fileTitle, media.Width(), media.Height()));
   }
   position_.Start(Now());
-  for (shell::LivePage* page : shell::TheShell().pages) {
-    if (page != nullptr) page->HideLive();
+  for (int index = 0; index < base::kPageCount; ++index) {
+    if (picture::LivePage* page = context_.Page(index)) page->HideLive();
   }
   if (page_) {
     controls_.videoWindow->show();
@@ -176,12 +176,12 @@ void Player::PlaceVideo() {
   if (state_ != kIdle && decoder_) {
     const MediaFile& media = decoder_->Media();
     const VideoRect r =
-        PlaceVideoRect(media.Width(), media.Height(), shell::View().zoomIndex.load());
+        PlaceVideoRect(media.Width(), media.Height(), context_.view.zoomIndex.load());
     controls_.view->setGeometry(r.x, r.y, r.width, r.height);
   }
   // The still or the paused frame is painted again at its new size.
-  for (shell::LivePage* page : shell::TheShell().pages) {
-    if (page != nullptr) page->update();
+  for (int index = 0; index < base::kPageCount; ++index) {
+    if (picture::LivePage* page = context_.Page(index)) page->update();
   }
   controls_.videoWindow->update();
   controls_.view->update();
@@ -208,7 +208,7 @@ void Player::StopPlayback() {
   mediaKind_ = kNoMedia;
   ShowFileLabel(QString());
   SetCommands(false);
-  SetStatus(LiveText(shell::InstalledHooks().recording->Recording()));
+  SetStatus(LiveText(context_.hooks.recording->Recording()));
   frameTimer_.stop();
   if (decoder_) {
     // The picture is forgotten before the slots it shows go.
@@ -219,8 +219,8 @@ void Player::StopPlayback() {
   halted_ = false;
   shownFrame_ = -1;
   if (page_) controls_.videoWindow->hide();
-  for (shell::LivePage* page : shell::TheShell().pages) {
-    if (page != nullptr) page->ShowLive();
+  for (int index = 0; index < base::kPageCount; ++index) {
+    if (picture::LivePage* page = context_.Page(index)) page->ShowLive();
   }
 }
 

@@ -12,15 +12,18 @@
 #include <functional>
 #include <memory>
 
+#include "viewer/base/Hooks.h"
 #include "viewer/playback/PlaybackRules.h"
 #include "viewer/playback/PlaybackWidgets.h"
 #include "viewer/playback/core/Timeline.h"
-#include "viewer/shell/Hooks.h"
 
-namespace shell {
-class LivePage;
+namespace base {
 class Operator;
-}  // namespace shell
+}  // namespace base
+namespace picture {
+class LivePage;
+struct PageContext;
+}  // namespace picture
 
 namespace playback {
 
@@ -34,9 +37,10 @@ class PlaybackClock {
 };
 
 // GUI thread, except Active(). Message boxes go to the operator given at construction.
-class Player : public QObject, public shell::PlaybackHooks {
+class Player : public QObject, public base::PlaybackHooks {
  public:
-  explicit Player(shell::Operator& op);
+  // Plays over the Picture page of `context`; messages and file dialogs go through `op`.
+  Player(base::Operator& op, picture::PageContext& context);
   ~Player() override;
 
   // Attaches to the main window's menu and the Picture page's controls, and starts the
@@ -82,10 +86,11 @@ class Player : public QObject, public shell::PlaybackHooks {
   void PostEvent(long code);
   void Halt();
 
-  shell::Operator& op_;
+  base::Operator& op_;
+  picture::PageContext& context_;
   const PlaybackClock* clock_;
   QPointer<QWidget> mainWindow_;
-  QPointer<shell::LivePage> page_;
+  QPointer<picture::LivePage> page_;
   PlaybackControls controls_;
   QTimer labelTimer_;
   QTimer frameTimer_;

@@ -11,15 +11,15 @@
 
 #include "QEL_API.h"
 #include "QEL_Sim.h"
+#include "viewer/base/GuiCall.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/calibration/CalibrationCommands.h"
 #include "viewer/capture/CaptureCommands.h"
+#include "viewer/live/ImageArea.h"
 #include "viewer/live/core/Render.h"
+#include "viewer/picture/LivePage.h"
 #include "viewer/playback/Player.h"
 #include "viewer/shell/DumpControls.h"
-#include "viewer/shell/GuiCall.h"
-#include "viewer/shell/Hooks.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
 
 namespace shell {
 namespace {
@@ -83,7 +83,7 @@ Options ParseOptions(const QStringList& arguments) {
   return options;
 }
 
-Application::Application(Operator& op) : op_(op) {}
+Application::Application(base::Operator& op) : op_(op) {}
 
 Application::~Application() {
   ShutDown();
@@ -92,20 +92,16 @@ Application::~Application() {
 void Application::StartUp(const Options& options) {
   if (started_) return;
   started_ = true;
-  Shell& shell = TheShell();
-  ViewState& view = View();
-  InstallGuiQueue();
-  calibration::InstallCalibrationHooks();
-  capture::InstallCaptureHooks();
-  ResetViewState();
-  shell.op = &op_;
-  view.appVersion = {QEL_VIEWER_VERSION_MAJOR, QEL_VIEWER_VERSION_MINOR, QEL_VIEWER_VERSION_BUILD,
-                     QEL_VIEWER_VERSION_REVISION};
+  base::InstallGuiQueue();
+  base::ResetViewState(view_);
+  context_.op = &op_;
+  view_.appVersion = {QEL_VIEWER_VERSION_MAJOR, QEL_VIEWER_VERSION_MINOR, QEL_VIEWER_VERSION_BUILD,
+                      QEL_VIEWER_VERSION_REVISION};
   // The notice text is rendered once here, on the GUI thread, not by the display thread.
   live::PrepareLimitNotice();
 
   // A failed allocation only means no recording.
-  shell.captureBitmap.Allocate();
+  live_.captureBitmap.Allocate();
 
   if (options.simulate) {
     QELSIM_Enable(1);
@@ -120,36 +116,67 @@ void Application::StartUp(const Options& options) {
 
   // Installed before the threads that read the hooks start; the main window's initialisation
   // hands the player its menu and video page.
-  player_ = std::make_unique<playback::Player>(op_);
-  Hooks hooks = InstalledHooks();
-  hooks.playback = player_.get();
-  InstallHooks(hooks);
+  player_ = std::make_unique<playback::Player>(op_, context_);
+  InstallHooks();
 
-  shell.monitor.Start();
-  shell.displayBitmap.Create();
+  monitor_.Start();
+  live_.displayBitmap.Create();
 
-  window_ = std::make_unique<MainWindow>(options.simulate, options.simulatedHead);
+  window_ = std::make_unique<MainWindow>(context_, options.simulate, options.simulatedHead);
   window_->show();
+}
+
+void Application::InstallHooks() {
+  calibration::CalibrationCommands& calibrationTools = calibration::TheCalibrationCommands();
+  calibrationTools.Reset();
+  calibrationTools.Attach(context_);
+  capture::CaptureCommands& captureCommands = capture::TheCaptureCommands();
+  captureCommands.Attach(context_);
+  capture::VideoCapture& video = capture::TheVideoCapture();
+  video.Attach(context_);
+
+  hooks_ = base::DefaultHooks();
+  hooks_.refresh = &program_.Refresh();
+  hooks_.commands = &program_.Commands();
+  hooks_.playback = player_.get();
+  hooks_.recording = &video;
+  hooks_.frames = &calibrationTools;
+  hooks_.calibration = &calibrationTools;
+  hooks_.capture = &captureCommands;
+
+  // The consumers of the checked frames, in the order they take each one.
+  live::FrameSinks& sinks = live_.display.Sinks();
+  sinks.Clear();
+  sinks.Add(recorderFeed_);
+  sinks.Add(captureCommands);
+  sinks.Add(calibrationTools);
+
+  // The live view finds the pages' image areas and frame-rate texts through the main window.
+  live_.imageArea = [this](int page) -> live::ImageArea* {
+    picture::LivePage* p = context_.Page(page);
+    return p != nullptr ? p->Image() : nullptr;
+  };
+  live_.frameRateText = [this](int page) -> QLabel* {
+    picture::LivePage* p = context_.Page(page);
+    return p != nullptr ? p->FrameRateText() : nullptr;
+  };
 }
 
 void Application::ShutDown() {
   if (!started_) return;
   started_ = false;
-  Shell& shell = TheShell();
   if (window_ && !window_->Closed()) window_->close();
-  shell.display.Stop();
-  shell.displayBitmap.Destroy();
-  shell.monitor.Stop();
+  live_.display.Stop();
+  live_.displayBitmap.Destroy();
+  monitor_.Stop();
   QEL_Term();
-  shell.captureBitmap.Free();
+  live_.captureBitmap.Free();
   player_->Stop();
   // The pages go last: until the monitor has ended it may still address them.
   window_.reset();
-  Hooks hooks = InstalledHooks();
-  hooks.playback = nullptr;
-  InstallHooks(hooks);
+  hooks_.playback = base::DefaultHooks().playback;
   player_.reset();
-  shell.op = nullptr;
+  context_.op = nullptr;
 }
 
 int Application::Run(const Options& options) {
@@ -167,7 +194,6 @@ int Application::Run(const Options& options) {
 }
 
 int Application::SaveAndExit(const Options& options) {
-  Shell& shell = TheShell();
   const bool screenshot = !options.screenshot.isEmpty();
   const bool dump = !options.dumpControls.isEmpty();
   const bool played = !options.play.isEmpty();
@@ -176,10 +202,10 @@ int Application::SaveAndExit(const Options& options) {
   // A live picture with a frame-rate text that carries a full period, or the first played frame.
   auto showsPicture = [&] {
     if (played) return player_->FramesShown() > 0;
-    return shell.display.FramesDisplayed() >= kScreenshotFrames &&
+    return live_.display.FramesDisplayed() >= kScreenshotFrames &&
            clock.elapsed() >= kScreenshotSettleMs;
   };
-  auto valuesShown = [] { return InstalledHooks().refresh->FullRefreshShown(); };
+  auto valuesShown = [this] { return hooks_.refresh->FullRefreshShown(); };
   // The controls show the unit's values.
   auto ready = [&] { return (!screenshot || showsPicture()) && (!dump || valuesShown()); };
   // The event loop runs (and sleeps between events) until everything asked for is ready, or

@@ -5,15 +5,24 @@
 #include <QStringList>
 #include <memory>
 
+#include "viewer/base/Hooks.h"
+#include "viewer/base/ViewState.h"
+#include "viewer/live/LiveView.h"
+#include "viewer/live/RecorderFeed.h"
+#include "viewer/picture/PageContext.h"
 #include "viewer/shell/MainWindow.h"
+#include "viewer/shell/MonitorThread.h"
+#include "viewer/shell/ProgramHooks.h"
 
 namespace playback {
 class Player;
 }
 
-namespace shell {
-
+namespace base {
 class Operator;
+}  // namespace base
+
+namespace shell {
 
 struct Options {
   bool simulate = false;
@@ -31,7 +40,7 @@ Options ParseOptions(const QStringList& arguments);
 
 class Application {
  public:
-  explicit Application(Operator& op);
+  explicit Application(base::Operator& op);
   ~Application();
 
   // Capture bitmap, library, monitor thread, display bitmap, then the main window (shown).
@@ -45,11 +54,27 @@ class Application {
   // StartUp, the event loop (or the screenshot), ShutDown. The process exit code.
   int Run(const Options& options);
 
+  // The view state, the seams, the live view with its display thread, and the monitor thread;
+  // tests and benchmarks look at them and replace seams.
+  base::ViewState& State() { return view_; }
+  base::Hooks& Seams() { return hooks_; }
+  live::LiveView& Live() { return live_; }
+  MonitorThread& Monitor() { return monitor_; }
+
  private:
   // The screenshot and the controls dump, each as the options ask, then the window closes.
   int SaveAndExit(const Options& options);
+  // Every seam and frame sink of the program, in one place; before the threads start.
+  void InstallHooks();
 
-  Operator& op_;
+  base::Operator& op_;
+  base::ViewState view_;
+  base::Hooks hooks_ = base::DefaultHooks();
+  live::LiveView live_{view_, hooks_};
+  picture::PageContext context_{view_, hooks_, live_};
+  MonitorThread monitor_{context_};
+  live::RecorderFeed recorderFeed_{live_.captureBitmap};
+  ProgramHooks program_{context_};
   std::unique_ptr<playback::Player> player_;
   std::unique_ptr<MainWindow> window_;
   bool started_ = false;

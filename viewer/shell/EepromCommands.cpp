@@ -7,43 +7,43 @@
 #include <QString>
 #include <utility>
 
+#include "viewer/base/Ids.h"
+#include "viewer/base/WaitCursor.h"
 #include "viewer/picture/core/Controls.h"
 #include "viewer/picture/core/DeviceFunctions.h"
-#include "viewer/shell/Ids.h"
-#include "viewer/shell/WaitCursor.h"
 
 namespace shell {
 namespace {
 
 using enum EepromFollowUp;
-constexpr PromptIcon kInfo = PromptIcon::Information;
-constexpr PromptIcon kWarn = PromptIcon::Warning;
+constexpr base::PromptIcon kInfo = base::PromptIcon::Information;
+constexpr base::PromptIcon kWarn = base::PromptIcon::Warning;
 
 // The clear commands wipe the whole area (argument 1), both head types at once.
 // Not constexpr: an imported function's address is known only once the library is loaded.
 const EepromCommand kCommands[] = {
-    {kCmdEepromLoad,
+    {base::kCmdEepromLoad,
      &QEL_Load_Param,
      0,
      {"Load Parameter[%s] : Complete.", kInfo, kFullRefresh},
      {"No Saved Parameter[%s] Found in EEPROM.", kInfo, kNone},
      {"Load Parameter[%s] : Error!", kWarn, kNone},
      picture::kUserSetAddress},
-    {kCmdEepromSave,
+    {base::kCmdEepromSave,
      &QEL_Save_Param,
      0,
      {"Save Parameter[%s] : Complete.", kInfo, kNone},
      {"Save Parameter[%s] : Error!", kWarn, kNone},
      {"Save Parameter[%s] : Error!", kWarn, kNone},
      0},
-    {kCmdEepromClear,
+    {base::kCmdEepromClear,
      &QEL_Clear_Param,
      1,
      {"Clear Parameter[40K&160K] : Complete.", kInfo, kNone},
      {"Clear Parameter[40K&160K] : Error!", kWarn, kNone},
      {"Clear Parameter[40K&160K] : Error!", kWarn, kNone},
      0},
-    {kCmdEepromLoadDefault,
+    {base::kCmdEepromLoadDefault,
      &QEL_Load_Default_Param,
      0,
      {"Load Default Parameter[%s] : Complete.", kInfo, kUnitDefaults},
@@ -51,14 +51,14 @@ const EepromCommand kCommands[] = {
       kApplicationDefaults},
      {"Load Default Parameter[%s] : Error!", kWarn, kNone},
      picture::kDefaultSetAddress},
-    {kCmdEepromSaveDefault,
+    {base::kCmdEepromSaveDefault,
      &QEL_Save_Default_Param,
      0,
      {"Save Parameter[%s] as Default : Complete.", kInfo, kNone},
      {"Save Parameter[%s] as Default : Error!", kWarn, kNone},
      {"Save Parameter[%s] as Default : Error!", kWarn, kNone},
      0},
-    {kCmdEepromClearDefault,
+    {base::kCmdEepromClearDefault,
      &QEL_Clear_Default_Param,
      1,
      {"Clear Default Parameter[40K&160K] : Complete.", kInfo, kNone},
@@ -97,17 +97,18 @@ EepromOutcome OutcomeOf(const EepromCommand& command, int result) {
   return outcome;
 }
 
-EepromCommands::EepromCommands(RefreshHooks& refresh, std::function<picture::PageView*()> view,
+EepromCommands::EepromCommands(base::RefreshHooks& refresh,
+                               std::function<picture::PageView*()> view,
                                const std::atomic<int>& cisType)
     : refresh_(refresh), view_(std::move(view)), cisType_(cisType) {}
 
-bool EepromCommands::Run(int id, Operator& op, QWidget* owner) {
+bool EepromCommands::Run(int id, base::Operator& op, QWidget* owner) {
   const EepromCommand* command = FindEepromCommand(id);
   if (command == nullptr) return false;
   EepromOutcome outcome{};
   {
     // Telling a load's results apart reads from the unit too.
-    const WaitCursor wait;
+    const base::WaitCursor wait;
     outcome = OutcomeOf(*command, command->call(command->argument));
   }
   const QString type = QString::fromLatin1(picture::HeadTypeText(cisType_.load()));

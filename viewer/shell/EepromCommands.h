@@ -7,9 +7,9 @@
 #include <functional>
 
 #include "QEL_API.h"
+#include "viewer/base/Hooks.h"
+#include "viewer/base/Operator.h"
 #include "viewer/picture/core/PageView.h"
-#include "viewer/shell/Hooks.h"
-#include "viewer/shell/Operator.h"
 
 class QWidget;
 
@@ -29,7 +29,7 @@ enum class EepromFollowUp : uint8_t {
 
 struct EepromOutcome {
   const char* text;  // "%s" stands for the head type, "40K" or "160K"
-  PromptIcon icon;
+  base::PromptIcon icon;
   EepromFollowUp followUp;
 };
 
@@ -57,15 +57,15 @@ class EepromCommands {
  public:
   // cisType names the head in the messages; refresh is the pages' full refresh; view gives the
   // page operations (null while there are no pages).
-  EepromCommands(RefreshHooks& refresh, std::function<picture::PageView*()> view,
+  EepromCommands(base::RefreshHooks& refresh, std::function<picture::PageView*()> view,
                  const std::atomic<int>& cisType);
 
   // Runs command id with its messages addressed to op (owned by owner); false, doing nothing,
   // for an id that is not an EEPROM command.
-  bool Run(int id, Operator& op, QWidget* owner);
+  bool Run(int id, base::Operator& op, QWidget* owner);
 
  private:
-  RefreshHooks& refresh_;
+  base::RefreshHooks& refresh_;
   std::function<picture::PageView*()> view_;
   const std::atomic<int>& cisType_;
 };

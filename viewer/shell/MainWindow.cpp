@@ -12,20 +12,21 @@
 #include <mutex>
 
 #include "QEL_API.h"
+#include "viewer/base/Hooks.h"
+#include "viewer/base/Operator.h"
+#include "viewer/base/ViewState.h"
 #include "viewer/live/ImageArea.h"
 #include "viewer/picture/DebugDialog.h"
+#include "viewer/picture/LivePage.h"
+#include "viewer/picture/PageContext.h"
+#include "viewer/picture/PicturePage.h"
 #include "viewer/resources/AppIcon.h"
 #include "viewer/shell/DumpControls.h"
-#include "viewer/shell/Hooks.h"
 #include "viewer/shell/Ini.h"
-#include "viewer/shell/LivePage.h"
 #include "viewer/shell/Menu.h"
-#include "viewer/shell/Operator.h"
 #include "viewer/shell/PageTable.h"
 #include "viewer/shell/ScrollHost.h"
-#include "viewer/shell/Shell.h"
 #include "viewer/shell/SimulatorMenu.h"
-#include "viewer/shell/ViewState.h"
 
 namespace shell {
 namespace {
@@ -37,14 +38,17 @@ constexpr int kWideExtraWidth = 668;
 
 }  // namespace
 
-MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
-  Shell& shell = TheShell();
-  ViewState& view = View();
+MainWindow::MainWindow(picture::PageContext& context, bool simulatorMenu, int simulatedHead)
+    : context_(context) {
+  base::ViewState& view = context.view;
   setObjectName(QStringLiteral("101"));
   setWindowTitle(QStringLiteral("QEL Viewer"));
   // The class icon: every window of the program carries it.
   QGuiApplication::setWindowIcon(resources::AppIcon());
-  shell.mainWindow = this;
+  context.page = [this](int index) { return Page(index); };
+  context.window = [this]() -> QWidget* { return this; };
+  context.menuAction = [this](int id) { return MenuAction(id); };
+  context.operations = [this]() -> picture::PageView* { return Picture(); };
 
   const ViewerIni ini = LoadViewerIni(QDir::currentPath().toStdString());
   view.windowMode = ini.windowMode;
@@ -62,14 +66,14 @@ MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
   const Extent client{compact.width + (view.windowMode != 0 ? kWideExtraWidth : 0), compact.height};
   const Extent content = ContentExtent(view.windowMode, client);
   tabs_ = new QTabWidget;
-  tabs_->setObjectName(QString::number(kIdTabControl));
+  tabs_->setObjectName(QString::number(base::kIdTabControl));
   tabs_->resize(content.width - kTabMarginX, content.height - kTabMarginY);
   scroller_ = new ScrollHost(content, tabs_, this);
   setCentralWidget(scroller_);
   resize(client.width, client.height + menuBar()->sizeHint().height());
 
-  for (int index = 0; index < kPageCount; ++index) {
-    LivePage* page = CreatePage(index, tabs_);
+  for (int index = 0; index < base::kPageCount; ++index) {
+    picture::LivePage* page = CreatePage(index, context, tabs_);
     page->zoomChosen = [this, index](int entry) { ZoomChosen(index, entry); };
     page->sendCommand = [this](int id) { Dispatch(id); };
     tabs_->insertTab(index, page, QString::fromLatin1(PageTabText(index)));
@@ -88,27 +92,36 @@ MainWindow::MainWindow(bool simulatorMenu, int simulatedHead) {
 
   // The Picture page shows or hides its expert-only controls itself when it is built, from
   // the ini file's expert mode read above. Media playback draws over its image area.
-  InstalledHooks().playback->Init(this, Page(kPicturePage));
+  context.hooks.playback->Init(this, Page(base::kPicturePage));
 
-  for (int index = 0; index < kPageCount; ++index) {
-    if (LivePage* page = Page(index)) page->FollowHeadType();
+  for (int index = 0; index < base::kPageCount; ++index) {
+    if (picture::LivePage* page = Page(index)) page->FollowHeadType();
   }
   {
     std::lock_guard<std::mutex> lock(view.viewGuard);
-    for (int index = 0; index < kPageCount; ++index) {
-      if (LivePage* page = Page(index)) page->SelectZoom(view.zoomIndex.load());
+    for (int index = 0; index < base::kPageCount; ++index) {
+      if (picture::LivePage* page = Page(index)) page->SelectZoom(view.zoomIndex.load());
     }
   }
   view.mainReady = true;
 }
 
 MainWindow::~MainWindow() {
-  View().mainReady = false;
+  context_.view.mainReady = false;
+  context_.page = nullptr;
+  context_.window = nullptr;
+  context_.menuAction = nullptr;
+  context_.operations = nullptr;
 }
 
-LivePage* MainWindow::Page(int index) const {
-  return index >= 0 && index < tabs_->count() ? static_cast<LivePage*>(tabs_->widget(index))
-                                              : nullptr;
+picture::LivePage* MainWindow::Page(int index) const {
+  return tabs_ != nullptr && index >= 0 && index < tabs_->count()
+             ? static_cast<picture::LivePage*>(tabs_->widget(index))
+             : nullptr;
+}
+
+picture::PicturePage* MainWindow::Picture() const {
+  return static_cast<picture::PicturePage*>(Page(base::kPicturePage));
 }
 
 QAction* MainWindow::MenuAction(int id) const {
@@ -122,10 +135,10 @@ files::Result MainWindow::DumpControls(const QString& path) {
     tabs_->setCurrentIndex(index);
   };
   const int shown = tabs_->currentIndex();
-  std::vector<int> groups(kPageCount, 0);
+  std::vector<int> groups(base::kPageCount, 0);
   std::vector<DumpView> views;
-  for (int index = 0; index < kPageCount; ++index) {
-    LivePage* page = Page(index);
+  for (int index = 0; index < base::kPageCount; ++index) {
+    picture::LivePage* page = Page(index);
     if (page == nullptr) continue;
     groups[index] = page->ShownGroup();
     views.push_back({page, [showPage, index] { showPage(index); }});
@@ -138,8 +151,8 @@ files::Result MainWindow::DumpControls(const QString& path) {
     }
   }
   const files::Result written = shell::DumpControls(*this, path, views);
-  for (int index = 0; index < kPageCount; ++index) {
-    if (LivePage* page = Page(index)) page->ShowGroup(groups[index]);
+  for (int index = 0; index < base::kPageCount; ++index) {
+    if (picture::LivePage* page = Page(index)) page->ShowGroup(groups[index]);
   }
   showPage(shown);
   return written;
@@ -157,33 +170,33 @@ void MainWindow::FitContentToPages() {
 }
 
 void MainWindow::TabChanged(int index) {
-  const Hooks& hooks = InstalledHooks();
-  if (LivePage* old = Page(shownPage_)) {
+  const base::Hooks& hooks = context_.hooks;
+  if (picture::LivePage* old = Page(shownPage_)) {
     old->Deactivate();
     if (hooks.playback->Active()) hooks.playback->PlaceVideo();
   }
   shownPage_ = index;
-  if (LivePage* page = Page(index)) page->Activate();
+  if (picture::LivePage* page = Page(index)) page->Activate();
 }
 
 void MainWindow::ZoomChosen(int fromPage, int entry) {
-  ViewState& view = View();
+  base::ViewState& view = context_.view;
   {
     std::lock_guard<std::mutex> lock(view.viewGuard);
     // A choice made in a list that is about to be refilled for a new head type may be one the
     // new head does not offer (400 % for a 160K head): the refill selects the right entry.
-    if (entry < 0 || entry >= ZoomChoices(view.cisType.load())) return;
-    for (int index = 0; index < kPageCount; ++index) {
+    if (entry < 0 || entry >= base::ZoomChoices(view.cisType.load())) return;
+    for (int index = 0; index < base::kPageCount; ++index) {
       if (index == fromPage) continue;
-      if (LivePage* page = Page(index)) page->SelectZoom(entry);
+      if (picture::LivePage* page = Page(index)) page->SelectZoom(entry);
     }
     view.zoomIndex = entry;
-    view.savedZoom[ZoomSlot(view.cisType.load())] = entry;
+    view.savedZoom[base::ZoomSlot(view.cisType.load())] = entry;
   }
-  const Hooks& hooks = InstalledHooks();
+  const base::Hooks& hooks = context_.hooks;
   if (hooks.playback->Active()) hooks.playback->PlaceVideo();
-  for (int index = 0; index < kPageCount; ++index) {
-    if (LivePage* page = Page(index)) page->Image()->update();
+  for (int index = 0; index < base::kPageCount; ++index) {
+    if (picture::LivePage* page = Page(index)) page->Image()->update();
   }
 }
 
@@ -192,62 +205,62 @@ bool MainWindow::CameraConnected() {
   int status = 0;
   QEL_GetStatus(&status);
   if (status & 1) return true;
-  if (Operator* op = TheShell().op) {
+  if (base::Operator* op = context_.op) {
     op->Message(this, QStringLiteral("Message"), QStringLiteral("No Connected Camera!"),
-                PromptIcon::Warning);
+                base::PromptIcon::Warning);
   }
   return false;
 }
 
 void MainWindow::Dispatch(int id) {
-  const Hooks& hooks = InstalledHooks();
+  const base::Hooks& hooks = context_.hooks;
   switch (id) {
-    case kIdTabControl:
+    case base::kIdTabControl:
       tabs_->setFocus();
       break;
-    case kCmdVersion:
+    case base::kCmdVersion:
       ShowVersionBox();
       break;
-    case kCmdExit:
+    case base::kCmdExit:
       // Posted, like a close request from the window frame.
       QTimer::singleShot(0, this, &QWidget::close);
       break;
-    case kCmdDebug:
-      picture::OpenDebugDialog(this);
+    case base::kCmdDebug:
+      picture::OpenDebugDialog(this, context_.op);
       break;
-    case kCmdBoundaryPixels:
+    case base::kCmdBoundaryPixels:
       ToggleBoundaryPixels();
       break;
-    case kCmdOpenMedia:
+    case base::kCmdOpenMedia:
       hooks.playback->ChooseAndPlay();
       break;
-    case kCmdPausePlay:
+    case base::kCmdPausePlay:
       hooks.playback->TogglePause();
       break;
-    case kCmdPlayStop:
+    case base::kCmdPlayStop:
       hooks.playback->Stop();
       break;
-    case kCmdVideoCapture:
+    case base::kCmdVideoCapture:
       hooks.recording->StartOrStopCommand();
       break;
-    case kCmdStillCapture:
+    case base::kCmdStillCapture:
       if (CameraConnected()) hooks.capture->StillCaptureCommand();
       break;
-    case kCmdSaveCsv:
+    case base::kCmdSaveCsv:
       if (CameraConnected()) hooks.calibration->SaveAsCsvCommand();
       break;
-    case kCmdLoadSettings:
+    case base::kCmdLoadSettings:
       if (CameraConnected()) hooks.capture->LoadSettingsFile();
       break;
-    case kCmdSaveSettings:
+    case base::kCmdSaveSettings:
       if (CameraConnected()) hooks.capture->SaveSettingsFile();
       break;
-    case kCmdEepromLoad:
-    case kCmdEepromSave:
-    case kCmdEepromClear:
-    case kCmdEepromLoadDefault:
-    case kCmdEepromSaveDefault:
-    case kCmdEepromClearDefault:
+    case base::kCmdEepromLoad:
+    case base::kCmdEepromSave:
+    case base::kCmdEepromClear:
+    case base::kCmdEepromLoadDefault:
+    case base::kCmdEepromSaveDefault:
+    case base::kCmdEepromClearDefault:
       hooks.commands->EepromCommand(id);
       break;
     default:
@@ -256,7 +269,7 @@ void MainWindow::Dispatch(int id) {
 }
 
 void MainWindow::ShowVersionBox() {
-  const auto& app = View().appVersion;
+  const auto& app = context_.view.appVersion;
   uint32_t api = 0;
   QEL_GetVersion(&api);
   const QString text =
@@ -264,16 +277,16 @@ void MainWindow::ShowVersionBox() {
                         app[3] & 0xFF) +
       QString::asprintf("API Version %d.%d.%d.%d\n", int(api >> 24 & 0xFF), int(api >> 16 & 0xFF),
                         int(api >> 8 & 0xFF), int(api & 0xFF));
-  if (Operator* op = TheShell().op) {
-    op->Message(this, QStringLiteral("info"), text, PromptIcon::Information);
+  if (base::Operator* op = context_.op) {
+    op->Message(this, QStringLiteral("info"), text, base::PromptIcon::Information);
   }
 }
 
 void MainWindow::ToggleBoundaryPixels() {
-  ViewState& view = View();
+  base::ViewState& view = context_.view;
   const bool shown = !view.showBoundaryPixels.load();
   view.showBoundaryPixels = shown;
-  if (QAction* action = MenuAction(kCmdBoundaryPixels)) action->setChecked(shown);
+  if (QAction* action = MenuAction(base::kCmdBoundaryPixels)) action->setChecked(shown);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -287,9 +300,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   closing_ = true;
-  InstalledHooks().recording->StopAndResetControls();
-  View().displayTarget = kNoPage;
-  TheShell().display.Stop();
+  context_.hooks.recording->StopAndResetControls();
+  context_.view.displayTarget = base::kNoPage;
+  context_.live.display.Stop();
   closed_ = true;
   event->accept();
 }

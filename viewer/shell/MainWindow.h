@@ -9,16 +9,23 @@
 
 class QTabWidget;
 
+namespace picture {
+class LivePage;
+class PicturePage;
+struct PageContext;
+}  // namespace picture
+
 namespace shell {
 
-class LivePage;
 class ScrollHost;
 
 class MainWindow : public QMainWindow {
  public:
   // Runs the window's initialisation (ini file, menu, pages, head-type set-up) and sets
   // mainReady. `simulatorMenu` adds the simulated unit's controls as a last menu.
-  MainWindow(bool simulatorMenu, int simulatedHead);
+  // The pages are built with `context`; the window fills in its lookups of pages and menu items
+  // while it exists.
+  MainWindow(picture::PageContext& context, bool simulatorMenu, int simulatedHead);
   ~MainWindow() override;
 
   // The menu command dispatcher; also takes the command ids the pages' buttons send.
@@ -26,7 +33,9 @@ class MainWindow : public QMainWindow {
 
   QTabWidget* Tabs() const { return tabs_; }
   ScrollHost* Scroller() const { return scroller_; }
-  LivePage* Page(int index) const;
+  picture::LivePage* Page(int index) const;
+  // The Picture page, which carries out the page operations for both pages.
+  picture::PicturePage* Picture() const;
   // A menu item by command id (null when it does not exist, as the expert items without expert
   // mode).
   QAction* MenuAction(int id) const;
@@ -53,6 +62,7 @@ class MainWindow : public QMainWindow {
   void TabChanged(int index);
   void ZoomChosen(int fromPage, int entry);
 
+  picture::PageContext& context_;
   QTabWidget* tabs_ = nullptr;
   ScrollHost* scroller_ = nullptr;
   int shownPage_ = -1;

@@ -5,42 +5,44 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "viewer/shell/Ids.h"
+#include "viewer/base/Ids.h"
 
 namespace shell {
 
 const std::vector<MenuPopup>& MainMenu() {
   static const std::vector<MenuPopup> menu = {
       {"&File",
-       {{kCmdOpenMedia, "Open File and Play [AVI, BMP]"},
-        {kCmdPausePlay, "Pause / Play"},
-        {kCmdPlayStop, "Play Stop"},
+       {{base::kCmdOpenMedia, "Open File and Play [AVI, BMP]"},
+        {base::kCmdPausePlay, "Pause / Play"},
+        {base::kCmdPlayStop, "Play Stop"},
         {0, nullptr},
-        {kCmdLoadSettings, "Load Parameter"},
-        {kCmdSaveSettings, "Save Parameter"},
+        {base::kCmdLoadSettings, "Load Parameter"},
+        {base::kCmdSaveSettings, "Save Parameter"},
         {0, nullptr},
-        {kCmdExit, "E&xit"}}},
+        {base::kCmdExit, "E&xit"}}},
       {"Capture",
-       {{kCmdVideoCapture, "Start Video Capture"},
-        {kCmdStillCapture, "Still Capture"},
+       {{base::kCmdVideoCapture, "Start Video Capture"},
+        {base::kCmdStillCapture, "Still Capture"},
         {0, nullptr},
-        {kCmdSaveCsv, "Save as CSV"}}},
-      {"&Option", {{kCmdDebug, "Debug"}, {kCmdBoundaryPixels, "Display Boundary Pixels"}}},
+        {base::kCmdSaveCsv, "Save as CSV"}}},
+      {"&Option",
+       {{base::kCmdDebug, "Debug"}, {base::kCmdBoundaryPixels, "Display Boundary Pixels"}}},
       {"EEPROM",
-       {{kCmdEepromLoad, "Load Parameter  [Data Read]"},
-        {kCmdEepromSave, "Save Parameter  [Data Write]"},
-        {kCmdEepromClear, "Clear Parameter"},
+       {{base::kCmdEepromLoad, "Load Parameter  [Data Read]"},
+        {base::kCmdEepromSave, "Save Parameter  [Data Write]"},
+        {base::kCmdEepromClear, "Clear Parameter"},
         {0, nullptr},
-        {kCmdEepromLoadDefault, "Load Default Parameter  [Default]"},
-        {kCmdEepromSaveDefault, "Save Parameter as Default"},
-        {kCmdEepromClearDefault, "Clear Default Parameter"}}},
-      {"Help", {{kCmdVersion, "&Version"}}},
+        {base::kCmdEepromLoadDefault, "Load Default Parameter  [Default]"},
+        {base::kCmdEepromSaveDefault, "Save Parameter as Default"},
+        {base::kCmdEepromClearDefault, "Clear Default Parameter"}}},
+      {"Help", {{base::kCmdVersion, "&Version"}}},
   };
   return menu;
 }
 
 bool ExpertOnly(int id) {
-  return id == kCmdEepromSaveDefault || id == kCmdEepromClearDefault || id == kCmdDebug;
+  return id == base::kCmdEepromSaveDefault || id == base::kCmdEepromClearDefault ||
+         id == base::kCmdDebug;
 }
 
 void BuildMainMenu(QMenuBar* bar, bool expertMode, const std::function<void(int)>& dispatch) {
@@ -55,8 +57,9 @@ void BuildMainMenu(QMenuBar* bar, bool expertMode, const std::function<void(int)
       QAction* action = menu->addAction(QString::fromLatin1(item.text));
       action->setObjectName(QString::number(item.id));
       action->setData(item.id);
-      if (item.id == kCmdPausePlay || item.id == kCmdPlayStop) action->setEnabled(false);
-      if (item.id == kCmdBoundaryPixels) action->setCheckable(true);
+      if (item.id == base::kCmdPausePlay || item.id == base::kCmdPlayStop)
+        action->setEnabled(false);
+      if (item.id == base::kCmdBoundaryPixels) action->setCheckable(true);
       const int id = item.id;
       QObject::connect(action, &QAction::triggered, bar, [dispatch, id] { dispatch(id); });
     }

@@ -2,17 +2,17 @@
 #include "viewer/shell/MonitorThread.h"
 
 #include <QString>
+#include <QWidget>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
 
 #include "QEL_API.h"
-#include "viewer/shell/GuiCall.h"
-#include "viewer/shell/Hooks.h"
-#include "viewer/shell/LivePage.h"
-#include "viewer/shell/MainWindow.h"
-#include "viewer/shell/Shell.h"
-#include "viewer/shell/ViewState.h"
+#include "viewer/base/GuiCall.h"
+#include "viewer/base/Hooks.h"
+#include "viewer/base/ViewState.h"
+#include "viewer/picture/LivePage.h"
+#include "viewer/picture/PageContext.h"
 
 namespace shell {
 namespace {
@@ -24,15 +24,15 @@ void Sleep(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool PagesReady() {
-  const ViewState& v = View();
+}  // namespace
+
+bool MonitorThread::PagesReady() const {
+  const base::ViewState& v = context_.view;
   return v.mainReady.load() && v.pictureReady.load() && v.calibrationReady.load();
 }
 
-}  // namespace
-
 void MonitorThread::Body() {
-  InstalledHooks().refresh->ResetCameraInfoCache();
+  context_.hooks.refresh->ResetCameraInfoCache();
   bool firstPassDone = false;
   int previousStatus = 0;
   while (KeepRunning()) {
@@ -49,8 +49,8 @@ void MonitorThread::Body() {
 }
 
 void MonitorThread::Cycle(bool& firstPassDone, int& previousStatus) {
-  ViewState& view = View();
-  const Hooks& hooks = InstalledHooks();
+  base::ViewState& view = context_.view;
+  const base::Hooks& hooks = context_.hooks;
 
   int status = 0;
   QEL_GetStatus(&status);
@@ -68,14 +68,14 @@ void MonitorThread::Cycle(bool& firstPassDone, int& previousStatus) {
       view.typeSwitching = 1;
       {
         std::lock_guard<std::mutex> lock(view.viewGuard);
-        view.zoomIndex = view.savedZoom[ZoomSlot(type)].load();
+        view.zoomIndex = view.savedZoom[base::ZoomSlot(type)].load();
       }
-      if (hooks.playback->Active()) SendToGui([&hooks] { hooks.playback->PlaceVideo(); });
+      if (hooks.playback->Active()) base::SendToGui([&hooks] { hooks.playback->PlaceVideo(); });
       view.lastCisType = type;
-      SendToGui([] { ReconfigureForType(); });
+      base::SendToGui([this] { ReconfigureForType(); });
       hooks.refresh->FullRefreshForNewHeadType();
       if (hooks.recording->Recording()) {
-        SendToGui([&hooks] { hooks.recording->StopAndResetControls(); });
+        base::SendToGui([&hooks] { hooks.recording->StopAndResetControls(); });
       }
       view.typeSwitching = 0;
     }
@@ -83,8 +83,8 @@ void MonitorThread::Cycle(bool& firstPassDone, int& previousStatus) {
 
   // The box is emptied on the GUI thread; the refresh forgets what it showed there, or a head
   // that comes back unchanged would leave its fields empty.
-  auto clearCameraInfo = [&hooks] {
-    SendToGui([] { ClearCameraInfo(); });
+  auto clearCameraInfo = [this, &hooks] {
+    base::SendToGui([this] { ClearCameraInfo(); });
     hooks.refresh->CameraInfoCleared();
   };
   if (!firstPassDone) {
@@ -101,7 +101,7 @@ void MonitorThread::Cycle(bool& firstPassDone, int& previousStatus) {
     hooks.refresh->FullRefresh();
   } else if (before && !now) {
     clearCameraInfo();
-    PaintNoSignal();
+    context_.live.PaintNoSignal();
   } else if (before && now) {
     hooks.refresh->CameraInfoRefresh();
     hooks.refresh->ChangeRefresh();
@@ -111,38 +111,37 @@ void MonitorThread::Cycle(bool& firstPassDone, int& previousStatus) {
   previousStatus = status;
 }
 
-void ReconfigureForType() {
-  Shell& shell = TheShell();
-  if (LivePage* picture = shell.pages[kPicturePage]) picture->FollowHeadType();
-  if (LivePage* calibration = shell.pages[kCalibrationPage]) calibration->FollowHeadType();
-  ViewState& view = View();
+void MonitorThread::ReconfigureForType() {
+  if (picture::LivePage* picture = context_.Page(base::kPicturePage)) picture->FollowHeadType();
+  if (picture::LivePage* calibration = context_.Page(base::kCalibrationPage)) {
+    calibration->FollowHeadType();
+  }
+  base::ViewState& view = context_.view;
   std::lock_guard<std::mutex> lock(view.viewGuard);
-  for (int page = 0; page < kPageCount; ++page) {
-    if (LivePage* p = shell.pages[page]) p->SelectZoom(view.zoomIndex.load());
+  for (int page = 0; page < base::kPageCount; ++page) {
+    if (picture::LivePage* p = context_.Page(page)) p->SelectZoom(view.zoomIndex.load());
   }
 }
 
-void ClearCameraInfo() {
-  Shell& shell = TheShell();
-  if (shell.mainWindow) shell.mainWindow->setWindowTitle(QStringLiteral("QEL_Viewer"));
-  for (int page = 0; page < kPageCount; ++page) {
-    if (LivePage* p = shell.pages[page]) p->ClearCameraInfo();
+void MonitorThread::ClearCameraInfo() {
+  if (QWidget* window = context_.Window()) window->setWindowTitle(QStringLiteral("QEL_Viewer"));
+  for (int page = 0; page < base::kPageCount; ++page) {
+    if (picture::LivePage* p = context_.Page(page)) p->ClearCameraInfo();
   }
 }
 
-void ShowVersions() {
+void MonitorThread::ShowVersions() {
   unsigned char info[64] = {};
   QEL_GetDevInfo(sizeof info, info);
   int fpga = 0;
   QEL_Get_FPGA_Ver(&fpga);
   const QString firmware = QString::asprintf("%d.%d", info[2], info[3]);
   const QString fpgaText = QString::asprintf("%d.%d", (fpga >> 4) & 0xF, fpga & 0xF);
-  SendToGui([firmware, fpgaText] {
-    Shell& shell = TheShell();
-    for (int page = 0; page < kPageCount; ++page) {
-      if (LivePage* p = shell.pages[page]) {
-        p->SetCameraInfo(kIdFirmwareVersion, firmware);
-        p->SetCameraInfo(kIdFpgaVersion, fpgaText);
+  base::SendToGui([this, firmware, fpgaText] {
+    for (int page = 0; page < base::kPageCount; ++page) {
+      if (picture::LivePage* p = context_.Page(page)) {
+        p->SetCameraInfo(base::kIdFirmwareVersion, firmware);
+        p->SetCameraInfo(base::kIdFpgaVersion, fpgaText);
       }
     }
   });

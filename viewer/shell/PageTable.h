@@ -3,14 +3,17 @@
 
 class QWidget;
 
-namespace shell {
-
+namespace picture {
 class LivePage;
+struct PageContext;
+}  // namespace picture
+
+namespace shell {
 
 // Tab text of a page index ("Picture", "Calibration").
 const char* PageTabText(int index);
 
 // Builds the page of an index, in creation order: 0 Picture, 1 Calibration.
-LivePage* CreatePage(int index, QWidget* parent);
+picture::LivePage* CreatePage(int index, picture::PageContext& context, QWidget* parent);
 
 }  // namespace shell

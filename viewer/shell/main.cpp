@@ -5,10 +5,9 @@
 
 #include "QEL_Sim.h"
 #include "usb/UsbIds.h"
+#include "viewer/base/Operator.h"
 #include "viewer/files/Files.h"
 #include "viewer/shell/Application.h"
-#include "viewer/shell/Operator.h"
-#include "viewer/shell/ProgramHooks.h"
 
 #if defined(__SANITIZE_THREAD__)
 // Qt comes uninstrumented: allocations and copies inside it (its worker pool, its event queue)
@@ -48,11 +47,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "QEL_Viewer: %s\n", problem.c_str());
     }
   }
-  shell::InstallProgramHooks();
   // A run that saves a screenshot or the controls and ends has nobody to answer a box.
-  shell::QtOperator interactive;
-  shell::UnattendedOperator unattended;
+  base::QtOperator interactive;
+  base::UnattendedOperator unattended;
   const bool attended = options.screenshot.isEmpty() && options.dumpControls.isEmpty();
-  shell::Application viewer(attended ? static_cast<shell::Operator&>(interactive) : unattended);
+  shell::Application viewer(attended ? static_cast<base::Operator&>(interactive) : unattended);
   return viewer.Run(options);
 }

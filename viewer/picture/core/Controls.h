@@ -34,8 +34,6 @@ constexpr int ListLabelId(int j) {
   return 4002 + j;
 }
 
-constexpr int kIdZoomList = 5001;
-constexpr int kIdGroupSelector = 9203;
 constexpr int kIdExpertSeparator = 9305;  // above the ALC Lower Limit row, ExpertMode only
 
 // Row numbers the rules name.

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-namespace shell {
+namespace base {
 
 // Sets up the GUI thread's job queue; call once on the GUI thread after the application object
 // exists and before workers post. Until then posts go through Qt's own queued calls.
@@ -24,4 +24,4 @@ void SendToGui(std::function<void()> fn);
 // operator input, so no command starts in the middle of a close); elsewhere it sleeps 1 ms steps.
 void ServeWhile(const std::function<bool()>& busy);
 
-}  // namespace shell
+}  // namespace base

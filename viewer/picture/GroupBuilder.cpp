@@ -1,5 +1,5 @@
 // The parameter groups of the pages, laid out by Qt from the item tables.
-#include "viewer/shell/GroupBuilder.h"
+#include "viewer/picture/GroupBuilder.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -11,7 +11,7 @@
 #include <QSlider>
 #include <map>
 
-namespace shell {
+namespace picture {
 namespace {
 
 using picture::GroupItem;
@@ -180,4 +180,4 @@ void ShowListRow(const WidgetMap& widgets, int j, bool shown) {
   SetRow(widgets, {picture::ListLabelId(j), picture::ListId(j)}, shown, true);
 }
 
-}  // namespace shell
+}  // namespace picture

@@ -1,15 +1,9 @@
 // Process-wide state shared by the viewer's threads.
-#include "viewer/shell/ViewState.h"
+#include "viewer/base/ViewState.h"
 
-namespace shell {
+namespace base {
 
-ViewState& View() {
-  static ViewState state;
-  return state;
-}
-
-void ResetViewState() {
-  ViewState& v = View();
+void ResetViewState(ViewState& v) {
   std::lock_guard<std::mutex> lock(v.viewGuard);
   v.cisType = 0;
   v.zoomIndex = 0;
@@ -27,4 +21,4 @@ void ResetViewState() {
   v.calibrationReady = false;
 }
 
-}  // namespace shell
+}  // namespace base

@@ -2,9 +2,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "viewer/shell/Operator.h"
+#include "viewer/base/Operator.h"
 
-namespace shell {
+namespace base {
 namespace {
 
 QMessageBox::Icon BoxIcon(PromptIcon icon) {
@@ -69,4 +69,4 @@ bool UnattendedOperator::Ask(QWidget* owner, const QString& caption, const QStri
   return false;
 }
 
-}  // namespace shell
+}  // namespace base

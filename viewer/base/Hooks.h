@@ -1,4 +1,5 @@
-// Seams where the page refresh, playback, recording, capture and calibration code join the shell.
+// Seams where the page refresh, playback, recording, capture and calibration code join the
+// main window and the threads.
 // Each default does nothing; the owning subsystem installs its own implementation at start-up.
 #pragma once
 
@@ -6,7 +7,7 @@
 
 class QWidget;
 
-namespace shell {
+namespace base {
 
 // Moving device values onto the pages. Called on the monitor thread, where device reads belong;
 // implementations deliver widget updates to the GUI thread.
@@ -54,15 +55,13 @@ class RecordingHooks {
   virtual void StartOrStopCommand() {}
 };
 
-// Frame consumers on the display thread, after the frame is shown and handed to the recorder
-// and to a pending still (CaptureHooks).
+// Drawing over the live view on the display thread, before the frame is shown. The consumers
+// of the shown frames are the display thread's frame sinks.
 class FrameHooks {
  public:
   virtual ~FrameHooks() = default;
   // Drawn into the display bitmap while the raw view is shown, when the overlay is switched on.
   virtual void DrawDefectOverlay(uint8_t* /*display*/, int /*cisType*/, int /*zoom*/) {}
-  // An active CSV run takes the frame (already checked).
-  virtual void CsvExportStep(const uint8_t* /*frame*/, uint32_t /*length*/, int /*cisType*/) {}
 };
 
 // Menu commands carried out by other subsystems. GUI thread.
@@ -85,18 +84,16 @@ class CalibrationHooks {
 };
 
 // Still capture and the settings file. The commands run on the GUI thread, called only after
-// the dispatcher found a camera connected; StillCapture runs on the display thread with every
-// checked frame, after the recorder's hand-off and before the CSV step.
+// the dispatcher found a camera connected.
 class CaptureHooks {
  public:
   virtual ~CaptureHooks() = default;
   virtual void StillCaptureCommand() {}
   virtual void LoadSettingsFile() {}
   virtual void SaveSettingsFile() {}
-  virtual void StillCapture(const uint8_t* /*frame*/, uint32_t /*length*/, int /*cisType*/) {}
 };
 
-// The installed implementations; never null.
+// The implementations the application installs; never null.
 struct Hooks {
   RefreshHooks* refresh;
   PlaybackHooks* playback;
@@ -107,9 +104,7 @@ struct Hooks {
   CaptureHooks* capture;
 };
 
-// Installed before start-up; a null member keeps the default. A subsystem may also set its own
-// members of InstalledHooks() alone.
-Hooks& InstalledHooks();
-void InstallHooks(const Hooks& hooks);
+// Every seam with its do-nothing default.
+Hooks DefaultHooks();
 
-}  // namespace shell
+}  // namespace base

@@ -8,8 +8,8 @@
 #include <map>
 #include <vector>
 
+#include "viewer/picture/GroupBuilder.h"
 #include "viewer/picture/core/Controls.h"
-#include "viewer/shell/GroupBuilder.h"
 
 class QComboBox;
 class QGroupBox;
@@ -18,10 +18,11 @@ class QLabel;
 class QPushButton;
 
 namespace live {
+class DisplayBitmap;
 class ImageArea;
 }  // namespace live
 
-namespace shell {
+namespace picture {
 
 // The zoom choices of a head type: "100%", "200%" and "400%" for 40K, "100%" and "200%" for 160K.
 QStringList ZoomEntries(int cisType);
@@ -32,7 +33,8 @@ QStringList ZoomEntries(int cisType);
 // font grows the page instead of cutting texts.
 class LivePage : public QWidget {
  public:
-  LivePage(int index, QWidget* parent);
+  // The image area shows the front picture of `bitmap`.
+  LivePage(int index, const live::DisplayBitmap& bitmap, QWidget* parent);
 
   int Index() const { return index_; }
   live::ImageArea* Image() const { return imageArea_; }
@@ -116,4 +118,4 @@ class LivePage : public QWidget {
   WidgetMap widgets_;
 };
 
-}  // namespace shell
+}  // namespace picture

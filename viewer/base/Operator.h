@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace shell {
+namespace base {
 
 // None: a box without an icon.
 enum class PromptIcon { Information, Warning, Error, Question, None };
@@ -62,4 +62,4 @@ class UnattendedOperator : public Operator {
   std::FILE* out_;
 };
 
-}  // namespace shell
+}  // namespace base

@@ -1,5 +1,5 @@
 // The controls both tab pages share and their placement.
-#include "viewer/shell/LivePage.h"
+#include "viewer/picture/LivePage.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -10,11 +10,10 @@
 #include <QResizeEvent>
 #include <QSignalBlocker>
 
+#include "viewer/base/Ids.h"
 #include "viewer/live/ImageArea.h"
-#include "viewer/shell/Ids.h"
-#include "viewer/shell/Shell.h"
 
-namespace shell {
+namespace picture {
 namespace {
 
 struct CameraInfoRow {
@@ -61,44 +60,42 @@ QStringList ZoomEntries(int cisType) {
   return entries;
 }
 
-LivePage::LivePage(int index, QWidget* parent)
+LivePage::LivePage(int index, const live::DisplayBitmap& bitmap, QWidget* parent)
     : QWidget(parent),
       index_(index),
-      imageArea_(new live::ImageArea(this)),
+      imageArea_(new live::ImageArea(this, bitmap)),
       frameRate_(new QLabel(this)),
       zoomList_(new QComboBox(this)),
       groupSelector_(new QComboBox(this)),
       groupArea_(new QWidget(this)),
       topRow_(new QHBoxLayout),
       bottomRow_(new QHBoxLayout) {
-  // Workers address the page by its index through this table.
-  if (index >= 0 && index < kPageCount) TheShell().pages[index] = this;
-  widgets_[kIdImageArea] = imageArea_;
+  widgets_[base::kIdImageArea] = imageArea_;
 
-  frameRate_->setObjectName(Id(kIdFrameRateText));
+  frameRate_->setObjectName(Id(base::kIdFrameRateText));
   frameRate_->setTextFormat(Qt::PlainText);
   frameRate_->setMinimumWidth(kFrameRateWidth);
-  widgets_[kIdFrameRateText] = frameRate_;
+  widgets_[base::kIdFrameRateText] = frameRate_;
 
-  zoomList_->setObjectName(Id(kIdZoomList));
+  zoomList_->setObjectName(Id(base::kIdZoomList));
   zoomList_->setFocusPolicy(Qt::StrongFocus);
-  widgets_[kIdZoomList] = zoomList_;
+  widgets_[base::kIdZoomList] = zoomList_;
   FillZoomList(0);
   // Only a confirmed choice counts, not a selection made by the program.
   connect(zoomList_, &QComboBox::activated, this, [this](int entry) {
     if (zoomChosen) zoomChosen(entry);
   });
 
-  groupSelector_->setObjectName(Id(kIdGroupSelector));
+  groupSelector_->setObjectName(Id(base::kIdGroupSelector));
   groupSelector_->setFocusPolicy(Qt::StrongFocus);
   // Refilled for each head type; the longest name is shown whole.
   groupSelector_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  widgets_[kIdGroupSelector] = groupSelector_;
+  widgets_[base::kIdGroupSelector] = groupSelector_;
   groupArea_->setObjectName(QStringLiteral("groupArea"));
 
-  topRow_->addWidget(ForwardingButton(3001, "Default", kCmdEepromLoadDefault));
-  topRow_->addWidget(ForwardingButton(3002, "Data Write", kCmdEepromSave));
-  topRow_->addWidget(ForwardingButton(3003, "Data Read", kCmdEepromLoad));
+  topRow_->addWidget(ForwardingButton(3001, "Default", base::kCmdEepromLoadDefault));
+  topRow_->addWidget(ForwardingButton(3002, "Data Write", base::kCmdEepromSave));
+  topRow_->addWidget(ForwardingButton(3003, "Data Read", base::kCmdEepromLoad));
   topRow_->addStretch(1);
   topRow_->addWidget(frameRate_);
   topRow_->addWidget(zoomList_);
@@ -136,8 +133,8 @@ QPushButton* LivePage::ForwardingButton(int id, const char* text, int command) {
 
 void LivePage::BuildCameraInfo() {
   cameraInfo_ = new QGroupBox(QStringLiteral("Camera Info"), this);
-  cameraInfo_->setObjectName(Id(kIdCameraInfoBox));
-  widgets_[kIdCameraInfoBox] = cameraInfo_;
+  cameraInfo_->setObjectName(Id(base::kIdCameraInfoBox));
+  widgets_[base::kIdCameraInfoBox] = cameraInfo_;
   // Rows follow the font's metrics, so no text is cut with a larger application font.
   auto* grid = new QGridLayout(cameraInfo_);
   grid->setContentsMargins(15, grid->contentsMargins().top(), 8, 8);
@@ -148,10 +145,10 @@ void LivePage::BuildCameraInfo() {
   for (const CameraInfoRow& row : kCameraInfoRows) {
     if (row.labelId == kSeparatorBeforeLabel) {
       auto* separator = new QFrame(cameraInfo_);
-      separator->setObjectName(Id(kIdCameraInfoSeparator));
+      separator->setObjectName(Id(base::kIdCameraInfoSeparator));
       separator->setFrameShape(QFrame::HLine);
       separator->setFrameShadow(QFrame::Sunken);
-      widgets_[kIdCameraInfoSeparator] = separator;
+      widgets_[base::kIdCameraInfoSeparator] = separator;
       grid->addWidget(separator, line++, 0, 1, 2);
     }
     auto* label = new QLabel(QString::fromLatin1(row.label), cameraInfo_);
@@ -217,7 +214,7 @@ QString LivePage::CameraInfo(int valueId) const {
 }
 
 void LivePage::ClearCameraInfo() {
-  for (int id : kCameraInfoValueIds) SetCameraInfo(id, QString());
+  for (int id : base::kCameraInfoValueIds) SetCameraInfo(id, QString());
 }
 
-}  // namespace shell
+}  // namespace picture

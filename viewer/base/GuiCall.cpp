@@ -1,7 +1,7 @@
 // The GUI thread's job queue: workers append under a plain mutex and wake the GUI thread, which
 // runs the jobs in order. Nothing of Qt is touched from a worker except, where no event file
 // descriptor exists, one queued call to wake the GUI thread.
-#include "viewer/shell/GuiCall.h"
+#include "viewer/base/GuiCall.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -23,7 +23,7 @@
 #include <QSocketNotifier>
 #endif
 
-namespace shell {
+namespace base {
 namespace {
 
 // First-in first-out jobs in a ring that only grows, so posting allocates nothing once the
@@ -175,4 +175,4 @@ void ServeWhile(const std::function<bool()>& busy) {
   }
 }
 
-}  // namespace shell
+}  // namespace base

@@ -4,7 +4,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 
-namespace shell {
+namespace base {
 
 class WaitCursor {
  public:
@@ -14,4 +14,4 @@ class WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-}  // namespace shell
+}  // namespace base

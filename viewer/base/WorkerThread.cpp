@@ -1,9 +1,9 @@
 // Start and stop of the viewer's worker threads.
-#include "viewer/shell/WorkerThread.h"
+#include "viewer/base/WorkerThread.h"
 
-#include "viewer/shell/GuiCall.h"
+#include "viewer/base/GuiCall.h"
 
-namespace shell {
+namespace base {
 
 void WorkerThread::Start() {
   if (state_.load() == kThreadRunning) return;
@@ -30,4 +30,4 @@ void WorkerThread::Finish() {
   if (thread_.joinable()) thread_.join();
 }
 
-}  // namespace shell
+}  // namespace base

@@ -1,7 +1,7 @@
-// Numeric identifiers of the shell's controls and menu commands (each widget's objectName).
+// Numeric identifiers of the viewer's shared controls and menu commands (each widget's objectName).
 #pragma once
 
-namespace shell {
+namespace base {
 
 // Main window.
 constexpr int kIdTabControl = 1001;
@@ -52,4 +52,4 @@ constexpr int kCalibrationPage = 1;
 constexpr int kPageCount = 2;
 constexpr int kNoPage = -1;
 
-}  // namespace shell
+}  // namespace base

@@ -4,9 +4,9 @@
 #include <atomic>
 #include <thread>
 
-#include "viewer/shell/ViewState.h"
+#include "viewer/base/ViewState.h"
 
-namespace shell {
+namespace base {
 
 // A thread that is started and stopped by its owner. Start returns once the thread runs; Stop
 // clears the run flag and waits until the thread has ended. On the GUI thread both waits keep
@@ -44,4 +44,4 @@ class WorkerThread {
   std::atomic<int> state_{kThreadEnded};
 };
 
-}  // namespace shell
+}  // namespace base

@@ -1,4 +1,4 @@
-// Process-wide state shared by the GUI, monitor and display threads.
+// The view state shared by the GUI, monitor and display threads.
 #pragma once
 
 #include <array>
@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <mutex>
 
-#include "viewer/shell/Ids.h"
+#include "viewer/base/Ids.h"
 
-namespace shell {
+namespace base {
 
 // Thread states: started with the run flag set and the state 0, running 1, ended 2.
 constexpr int kThreadStarting = 0;
@@ -46,8 +46,6 @@ struct ViewState {
   std::array<uint16_t, 4> appVersion{};  // major, minor, build, revision
 };
 
-ViewState& View();
-
 // Slot of savedZoom for a head type.
 inline int ZoomSlot(int cisType) {
   return cisType == 0 ? 0 : 1;
@@ -59,6 +57,6 @@ inline int ZoomChoices(int cisType) {
 }
 
 // Start-of-process values of everything above except the ini switches and the version.
-void ResetViewState();
+void ResetViewState(ViewState& state);
 
-}  // namespace shell
+}  // namespace base

@@ -13,7 +13,7 @@
 class QGroupBox;
 class QWidget;
 
-namespace shell {
+namespace picture {
 
 // What the tables leave to the page: the texts of the rows and the widgets of its own kinds.
 struct GroupSpec {
@@ -53,4 +53,4 @@ T* Widget(const WidgetMap& widgets, int id) {
   return it == widgets.end() ? nullptr : qobject_cast<T*>(it->second);
 }
 
-}  // namespace shell
+}  // namespace picture
