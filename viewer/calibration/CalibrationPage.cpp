@@ -25,7 +25,6 @@
 #include "viewer/base/Operator.h"
 #include "viewer/base/ViewState.h"
 #include "viewer/calibration/CalibrationCommands.h"
-#include "viewer/picture/core/PageView.h"
 
 namespace calibration {
 namespace {
@@ -71,6 +70,9 @@ CalibrationPage::CalibrationPage(picture::PageContext& context, QWidget* parent)
   wideLayout_ = context.view.windowMode != 0;
   BuildBottomRow();
   BuildGroups();
+  subscription_ = context_.parameters.Subscribe(
+      picture::Side::kCalibration,
+      [this](const picture::ParameterNotice& notice) { Show(notice); });
   for (int k = 0; k < kTrackbarCount; ++k) {
     auto* slider = Widget<QSlider>(Widgets(), TrackbarId(k));
     const QSignalBlocker quiet(slider);
@@ -92,6 +94,10 @@ CalibrationPage::CalibrationPage(picture::PageContext& context, QWidget* parent)
   RefreshForHeadType();
   ReserveGroupRoom();
   context_.view.calibrationReady = true;
+}
+
+CalibrationPage::~CalibrationPage() {
+  context_.parameters.Unsubscribe(subscription_);
 }
 
 void CalibrationPage::BuildBottomRow() {
@@ -263,10 +269,6 @@ std::vector<QWidget*> CalibrationPage::SelectorGroups() const {
   return out;
 }
 
-picture::LivePage* CalibrationPage::Picture() const {
-  return context_.Page(base::kPicturePage);
-}
-
 void CalibrationPage::SetTrackbar(int k, int v) {
   trackbars_[k] = v;
   if (auto* slider = Widget<QSlider>(Widgets(), TrackbarId(k))) {
@@ -284,52 +286,57 @@ void CalibrationPage::SelectCombo(int k, int position) {
     const QSignalBlocker quiet(combo);
     combo->setCurrentIndex(position >= 0 && position < combo->count() ? position : -1);
   }
-  if (k == kComboFpnMode) SetCisEepromControlsEnabled(cisEepromControlsEnabled_);
+  if (k == kComboFpnMode) SetCisEepromControlsEnabled(context_.parameters.CisEepromControls());
 }
 
 void CalibrationPage::ApplyTrackbar(int k, int v) {
   SetTrackbar(k, v);
   picture::SetDevice(kTrackbars[k].device, v);  // the result is not looked at
   if (k == kTrackbarExcludedArea) context_.view.excludedArea = v;
-  const int twin = PictureTwinOfTrackbar(k);
-  if (twin >= 0) {
-    if (picture::LivePage* page = Picture()) page->ShowTwinSlider(twin, v);
-  }
+  context_.parameters.WriteCalibrationTrackbar(k, v);
 }
 
 void CalibrationPage::ApplyCombo(int k, int position) {
   SelectCombo(k, position);
   picture::SetDevice(kCombos[k].device, position);
-  picture::LivePage* page = Picture();
-  const int twin = PictureTwinOfCombo(k);
-  if (page && twin >= 0) page->ShowTwinList(twin, position);
-  if (auto* view = dynamic_cast<picture::PageView*>(page)) view->EnablingUpdate();
+  context_.parameters.WriteCalibrationCombo(k, position);
 }
 
-void CalibrationPage::ShowTwinSlider(int pictureSlider, int value) {
-  for (const picture::SliderMirror& mirror : picture::kSliderMirrors) {
-    if (mirror.picture == pictureSlider) SetTrackbar(mirror.calibration, value);
-  }
-}
-
-void CalibrationPage::ShowTwinList(int pictureList, int position) {
-  for (const picture::ListMirror& mirror : picture::kListMirrors) {
-    if (mirror.picture != pictureList) continue;
-    // The FPN mode has "Off" and one "On" entry for every non-zero correction.
-    SelectCombo(mirror.calibration,
-                mirror.calibration == kComboFpnMode && position > 0 ? 1 : position);
-  }
-}
-
-void CalibrationPage::ShowTwinEnabling(const picture::Enabling& enabling) {
-  const auto rows = Enabling(enabling);
-  for (int k = 0; k < kTrackbarCount; ++k) {
-    if (rows[k]) picture::EnableSliderRow(Widgets(), k, *rows[k]);
+void CalibrationPage::Show(const picture::ParameterNotice& notice) {
+  using Kind = picture::ParameterNotice::Kind;
+  switch (notice.kind) {
+    case Kind::kSlider:
+      if (notice.index >= 0 && notice.index < kTrackbarCount)
+        SetTrackbar(notice.index, notice.value);
+      break;
+    case Kind::kList:
+      if (notice.index >= 0 && notice.index < kComboCount) SelectCombo(notice.index, notice.value);
+      break;
+    case Kind::kEnabling: {
+      const auto rows = Enabling(context_.parameters.Enabling());
+      for (int k = 0; k < kTrackbarCount; ++k) {
+        if (rows[k]) picture::EnableSliderRow(Widgets(), k, *rows[k]);
+      }
+      break;
+    }
+    case Kind::kCameraInfo: {
+      const std::string text = context_.parameters.CameraInfo(notice.index);
+      SetCameraInfo(notice.index, QString::fromLatin1(text.data(), qsizetype(text.size())));
+      break;
+    }
+    case Kind::kCameraInfoRows:
+      SetCameraInfoRowsEnabled(notice.value != 0);
+      break;
+    case Kind::kCisEepromControls:
+      SetCisEepromControlsEnabled(notice.value != 0);
+      break;
+    case Kind::kCalibrationDefaults:
+      ResetCalibrationDefaults(notice.value != 0);
+      break;
   }
 }
 
 void CalibrationPage::SetCisEepromControlsEnabled(bool enabled) {
-  cisEepromControlsEnabled_ = enabled;
   for (int id : kCisEepromControlIds) {
     if (QWidget* widget = Widgets()[id]) widget->setEnabled(enabled);
   }

@@ -19,6 +19,7 @@ class CalibrationPage : public picture::LivePage {
  public:
   // Sets calibrationReady.
   CalibrationPage(picture::PageContext& context, QWidget* parent);
+  ~CalibrationPage() override;
 
   // Raw (monochrome) view on this page: the unit sends raw sensor data.
   void Activate() override;
@@ -31,11 +32,10 @@ class CalibrationPage : public picture::LivePage {
   std::vector<QWidget*> SelectorGroups() const override;
   int ShownGroup() const override { return selectedGroup_; }
 
-  void ShowTwinSlider(int pictureSlider, int value) override;
-  void ShowTwinList(int pictureList, int position) override;
-  void ShowTwinEnabling(const picture::Enabling& enabling) override;
-  void SetCisEepromControlsEnabled(bool enabled) override;
-  void ResetCalibrationDefaults(bool all) override;
+  // The head EEPROM save rows, and the FPN "Save" button by the FPN mode as well.
+  void SetCisEepromControlsEnabled(bool enabled);
+  // The page's defaults (all: also the tools' settings), shown and sent to the unit.
+  void ResetCalibrationDefaults(bool all);
 
   // "num of frames": 1..100.
   int FrameCount() const { return frames_; }
@@ -63,13 +63,14 @@ class CalibrationPage : public picture::LivePage {
   void ApplyTrackbar(int k, int v);
   void ApplyCombo(int k, int position);
   void SetFrameCount(int frames);
-  picture::LivePage* Picture() const;
+  // What the parameter model tells this page to show.
+  void Show(const picture::ParameterNotice& notice);
 
   picture::PageContext& context_;
   bool wideLayout_ = false;
   int selectedGroup_ = 0;
   int frames_ = kMinFrames;
-  bool cisEepromControlsEnabled_ = true;
+  int subscription_ = -1;
   std::array<int, kTrackbarCount> trackbars_{};
   std::array<int, kComboCount> combos_{};
   std::array<QGroupBox*, kGroupCount> groups_{};

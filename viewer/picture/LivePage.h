@@ -83,17 +83,6 @@ class LivePage : public QWidget {
   virtual int ShownGroup() const { return 0; }
   virtual void ShowGroup(int /*g*/) {}
 
-  // The other page's copy of a mirrored value changed: show it here without sending it to the
-  // unit and without mirroring it back. Indices are the Picture page's slider and list rows.
-  virtual void ShowTwinSlider(int /*pictureSlider*/, int /*value*/) {}
-  virtual void ShowTwinList(int /*pictureList*/, int /*position*/) {}
-  // Follows the Picture page's enabling update.
-  virtual void ShowTwinEnabling(const picture::Enabling& /*enabling*/) {}
-  // The head EEPROM save rows of the page.
-  virtual void SetCisEepromControlsEnabled(bool /*enabled*/) {}
-  // The Calibration page's defaults (all: also the tools' settings); see its page.
-  virtual void ResetCalibrationDefaults(bool /*all*/) {}
-
  protected:
   // The group area keeps at least the room of what it shows now and of each group the selector
   // offers, so the parameter column stands in one place whichever group and head type is shown.

@@ -1,6 +1,6 @@
 // What the pages and the commands that act on them are built with: the view state, the seams,
-// the operator, the live view, and the main window's pages and menu. The application owns it;
-// the main window fills in its lookups while it exists.
+// the operator, the live view, the parameter model, and the main window's pages and menu. The
+// application owns it; the main window fills in its lookups while it exists.
 #pragma once
 
 #include <functional>
@@ -9,6 +9,7 @@
 #include "viewer/base/Operator.h"
 #include "viewer/base/ViewState.h"
 #include "viewer/live/LiveView.h"
+#include "viewer/picture/core/ParameterModel.h"
 
 class QAction;
 class QWidget;
@@ -26,6 +27,8 @@ struct PageContext {
   live::LiveView& live;
   // Null before start-up and after shutdown.
   base::Operator* op = nullptr;
+  // What both pages show of the parameters; each page subscribes while it exists.
+  ParameterModel parameters;
 
   // GUI thread. A page by index; the main window; a menu item by command id; the page
   // operations the refreshes and the EEPROM commands drive (the Picture page). Each gives null

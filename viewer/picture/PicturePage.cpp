@@ -81,6 +81,8 @@ PicturePage::PicturePage(PageContext& context, QWidget* parent)
 
   BuildBottomRow();
   BuildGroups();
+  subscription_ = context_.parameters.Subscribe(
+      Side::kPicture, [this](const ParameterNotice& notice) { Show(notice); });
 
   // Initialisation: texts and lists of a 40K head, defaults shown, nothing sent to the unit.
   SetTypeTexts(0);
@@ -96,7 +98,7 @@ PicturePage::PicturePage(PageContext& context, QWidget* parent)
     const QSignalBlocker quiet(slider);
     slider->setRange(kSliders[i].range.min, kSliders[i].range.max);
     slider->setPageStep(PageStep(kSliders[i].range));
-    ShowSlider(i, kSliders[i].defaultValue, false);
+    ShowSlider(i, kSliders[i].defaultValue);
   }
   for (int j = 0; j < kListCount; ++j) SelectListFromDevice(j, kLists[j].defaultValue);
   for (int i : {kSliderAlcLowerLimit, kSliderAlcParameter}) {
@@ -114,6 +116,10 @@ PicturePage::PicturePage(PageContext& context, QWidget* parent)
   view.displayTarget = base::kPicturePage;
   context_.live.display.Start();
   view.pictureReady = true;
+}
+
+PicturePage::~PicturePage() {
+  context_.parameters.Unsubscribe(subscription_);
 }
 
 void PicturePage::BuildBottomRow() {
@@ -257,7 +263,7 @@ picture::LivePage* PicturePage::Calibration() const {
   return context_.Page(base::kCalibrationPage);
 }
 
-void PicturePage::ShowSlider(int i, int v, bool mirror) {
+void PicturePage::ShowSlider(int i, int v) {
   if (i < 0 || i >= kSliderCount) return;
   state_.sliders[i] = v;
   if (auto* slider = Widget<QSlider>(Widgets(), SliderId(i))) {
@@ -267,13 +273,11 @@ void PicturePage::ShowSlider(int i, int v, bool mirror) {
   if (auto* text = Widget<QLabel>(Widgets(), SliderValueId(i))) {
     text->setText(QString::fromStdString(SliderValueText(i, v)));
   }
-  if (mirror && MirrorOfSlider(i)) {
-    if (picture::LivePage* calibration = Calibration()) calibration->ShowTwinSlider(i, v);
-  }
 }
 
 void PicturePage::SetSlider(int i, int v) {
-  ShowSlider(i, v, true);
+  ShowSlider(i, v);
+  context_.parameters.WritePictureSlider(i, v, Origin::kUnit);
 }
 
 void PicturePage::SelectListPosition(int j, int position) {
@@ -288,38 +292,54 @@ void PicturePage::SelectListFromDevice(int j, int d) {
   if (!state_.SelectListFromDevice(j, d)) return;
   const int position = state_.listPositions[j];
   SelectListPosition(j, position);
-  if (MirrorOfList(j)) {
-    if (picture::LivePage* calibration = Calibration()) calibration->ShowTwinList(j, position);
-  }
+  context_.parameters.WritePictureList(j, position, Origin::kUnit);
 }
 
 void PicturePage::ApplySlider(int i, int v) {
-  ShowSlider(i, v, false);
+  ShowSlider(i, v);
   SetDevice(kSliders[i].device, v);  // the result is not looked at; the next refresh shows
-  const SliderMirror* mirror = MirrorOfSlider(i);
-  if (mirror && !mirror->cameraInfoOnly) {
-    if (picture::LivePage* calibration = Calibration()) calibration->ShowTwinSlider(i, v);
-  }
+  context_.parameters.WritePictureSlider(i, v, Origin::kPage);
 }
 
 void PicturePage::ApplyList(int j, int position) {
   state_.listPositions[j] = position;
   SetDevice(kLists[j].device, ListToDevice(j, position, state_.cisType));
-  const ListMirror* mirror = MirrorOfList(j);
-  if (mirror && mirror->onChoice) {
-    if (picture::LivePage* calibration = Calibration()) calibration->ShowTwinList(j, position);
-  }
+  context_.parameters.WritePictureList(j, position, Origin::kPage);
   EnablingUpdate();
 }
 
-void PicturePage::ShowTwinSlider(int pictureSlider, int value) {
-  ShowSlider(pictureSlider, value, false);
-}
-
-void PicturePage::ShowTwinList(int pictureList, int position) {
-  if (pictureList < 0 || pictureList >= kListCount) return;
-  state_.listPositions[pictureList] = position;
-  SelectListPosition(pictureList, position);
+void PicturePage::Show(const ParameterNotice& notice) {
+  using Kind = ParameterNotice::Kind;
+  switch (notice.kind) {
+    case Kind::kSlider:
+      ShowSlider(notice.index, notice.value);
+      break;
+    case Kind::kList:
+      // The Calibration twin was chosen: the modes may have changed.
+      if (notice.index < 0 || notice.index >= kListCount) break;
+      state_.listPositions[notice.index] = notice.value;
+      SelectListPosition(notice.index, notice.value);
+      EnablingUpdate();
+      break;
+    case Kind::kCameraInfo: {
+      // Texts from the unit are bytes, one character each, as the serial number is written.
+      const std::string text = context_.parameters.CameraInfo(notice.index);
+      LivePage::SetCameraInfo(notice.index,
+                              QString::fromLatin1(text.data(), qsizetype(text.size())));
+      break;
+    }
+    case Kind::kCameraInfoRows:
+      LivePage::SetCameraInfoRowsEnabled(notice.value != 0);
+      break;
+    case Kind::kCisEepromControls:
+      for (int id : kCisEepromControlIds) {
+        if (QWidget* widget = Widgets()[id]) widget->setEnabled(notice.value != 0);
+      }
+      break;
+    case Kind::kEnabling:
+    case Kind::kCalibrationDefaults:
+      break;
+  }
 }
 
 void PicturePage::EnablingUpdate() {
@@ -330,21 +350,15 @@ void PicturePage::EnablingUpdate() {
   for (int j = 0; j < kListCount; ++j) {
     if (enabling.lists[j]) picture::EnableListRow(Widgets(), j, *enabling.lists[j]);
   }
-  if (picture::LivePage* calibration = Calibration()) calibration->ShowTwinEnabling(enabling);
+  context_.parameters.WriteEnabling(enabling);
 }
 
 void PicturePage::SetCameraInfo(int valueId, const std::string& text) {
-  // Texts from the unit are bytes, one character each, as the serial number is written.
-  const QString qt = QString::fromLatin1(text.data(), qsizetype(text.size()));
-  LivePage::SetCameraInfo(valueId, qt);
-  if (picture::LivePage* calibration = Calibration()) calibration->SetCameraInfo(valueId, qt);
+  context_.parameters.WriteCameraInfo(valueId, text);
 }
 
 void PicturePage::SetCameraInfoRowsEnabled(bool enabled) {
-  LivePage::SetCameraInfoRowsEnabled(enabled);
-  if (picture::LivePage* calibration = Calibration()) {
-    calibration->SetCameraInfoRowsEnabled(enabled);
-  }
+  context_.parameters.WriteCameraInfoRows(enabled);
 }
 
 void PicturePage::SetWindowTitle(const std::string& title) {
@@ -358,20 +372,15 @@ void PicturePage::SetSerialControlsEnabled(bool enabled) {
 }
 
 void PicturePage::SetCisEepromControlsEnabled(bool enabled) {
-  for (int id : kCisEepromControlIds) {
-    if (QWidget* widget = Widgets()[id]) widget->setEnabled(enabled);
-  }
-  if (picture::LivePage* calibration = Calibration()) {
-    calibration->SetCisEepromControlsEnabled(enabled);
-  }
+  context_.parameters.WriteCisEepromControls(enabled);
 }
 
 void PicturePage::ApplyApplicationDefaults() {
   for (const DefaultStep& step : ApplicationDefaults(state_.cisType)) {
     if (step.target == Target::kSlider) {
       // The head EEPROM sliders mirror only what the Camera Info refresh shows.
-      const SliderMirror* mirror = MirrorOfSlider(step.index);
-      ShowSlider(step.index, step.value, mirror && !mirror->cameraInfoOnly);
+      ShowSlider(step.index, step.value);
+      context_.parameters.WritePictureSlider(step.index, step.value, Origin::kPage);
     } else {
       SelectListFromDevice(step.index, step.value);
     }
@@ -380,7 +389,7 @@ void PicturePage::ApplyApplicationDefaults() {
 }
 
 void PicturePage::ResetCalibrationDefaults(bool all) {
-  if (picture::LivePage* calibration = Calibration()) calibration->ResetCalibrationDefaults(all);
+  context_.parameters.ResetCalibrationDefaults(all);
 }
 
 void PicturePage::BindCommands() {

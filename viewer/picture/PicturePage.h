@@ -18,6 +18,7 @@ class PicturePage : public picture::LivePage, public PageView {
  public:
   // Becomes displayTarget, starts the display thread and sets pictureReady.
   PicturePage(PageContext& context, QWidget* parent);
+  ~PicturePage() override;
 
   // Colour view on this page: the unit sends processed frames again.
   void Activate() override;
@@ -48,10 +49,6 @@ class PicturePage : public picture::LivePage, public PageView {
   void ApplyApplicationDefaults() override;
   void ResetCalibrationDefaults(bool all) override;
 
-  // The Calibration page moved a twin.
-  void ShowTwinSlider(int pictureSlider, int value) override;
-  void ShowTwinList(int pictureList, int position) override;
-
  private:
   void BuildGroups();
   void BuildBottomRow();
@@ -61,9 +58,10 @@ class PicturePage : public picture::LivePage, public PageView {
   void ShowCisType(int cisType);
   void SetTypeTexts(int cisType);
   void FillList(int j, int cisType);
-  // Stores v, moves the slider without notifying and writes the value text; mirror: also the
-  // Calibration twin of a mirrored slider.
-  void ShowSlider(int i, int v, bool mirror);
+  // Stores v, moves the slider without notifying and writes the value text.
+  void ShowSlider(int i, int v);
+  // What the parameter model tells this page to show.
+  void Show(const ParameterNotice& notice);
   void SelectListPosition(int j, int position);
   void ApplySlider(int i, int v);
   void ApplyList(int j, int position);
@@ -71,6 +69,7 @@ class PicturePage : public picture::LivePage, public PageView {
 
   PageContext& context_;
   PageState state_;
+  int subscription_ = -1;
   bool wideLayout_ = false;
   bool expertMode_ = false;
   std::array<QGroupBox*, kGroupCount> groups_{};

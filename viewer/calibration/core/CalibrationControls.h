@@ -1,6 +1,6 @@
 // The Calibration page's controls as data: trackbars, combo boxes, groups and their layout, the
-// defaults reset and the "num of frames" field rule. Mirrors to the Picture page are in
-// viewer/picture/Controls.h.
+// defaults reset and the "num of frames" field rule. Mirrors to the Picture page are the tables
+// in viewer/picture/core/Controls.h; viewer/picture/core/ParameterModel.h applies them.
 #pragma once
 
 #include <array>

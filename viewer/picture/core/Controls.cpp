@@ -608,9 +608,9 @@ const std::array<SliderMirror, 8> kSliderMirrors = {{
 
 // The Calibration FPN list shows device values above 0 as "On", as the Picture list does.
 const std::array<ListMirror, 3> kListMirrors = {{
-    {kListGamma, 0, true},
-    {kListDefectCorr, 1, true},
-    {kListFpnCorr, 3, false},
+    {kListGamma, 0, true, false},
+    {kListDefectCorr, 1, true, false},
+    {kListFpnCorr, 3, false, true},
 }};
 
 const SliderMirror* MirrorOfSlider(int i) {

@@ -245,6 +245,7 @@ struct ListMirror {
   int picture;      // list j
   int calibration;  // combo 5002 + k, shown at the Picture list's position
   bool onChoice;    // also follows an operator choice, both ways
+  bool onOff;       // the combo has "Off" and one "On" for every position above 0
 };
 extern const std::array<ListMirror, 3> kListMirrors;
 const SliderMirror* MirrorOfSlider(int i);
