@@ -23,6 +23,7 @@
 #include "viewer/capture/VideoCapture.h"
 #include "viewer/live/ImageArea.h"
 #include "viewer/live/LiveView.h"
+#include "viewer/live/RecorderFeed.h"
 #include "viewer/live/core/Render.h"
 #include "viewer/picture/LivePage.h"
 
@@ -81,6 +82,8 @@ class LiveRun {
     }
     shell.displayBitmap.Create();
     shell.captureBitmap.Allocate();
+    // The recorder takes its frames through this sink, as the application registers it.
+    shell.display.Sinks().Add(recorderFeed);
     page.show();
     view.displayTarget = base::kPicturePage;
     shell.display.Start();
@@ -99,6 +102,7 @@ class LiveRun {
   base::ViewState view;
   base::Hooks hooks = base::DefaultHooks();
   live::LiveView liveView{view, hooks};
+  live::RecorderFeed recorderFeed{liveView.captureBitmap};
   BenchPage page{liveView.displayBitmap};
   clockid_t displayClock{};
 };
