@@ -10,7 +10,7 @@
 #include "QEL_API.h"
 #include "QEL_Sim.h"
 #include "viewer/capture/core/ImageEncoding.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace {
 

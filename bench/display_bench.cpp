@@ -24,7 +24,7 @@
 #include "viewer/live/ImageArea.h"
 #include "viewer/live/LiveView.h"
 #include "viewer/live/RecorderFeed.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 #include "viewer/picture/LivePage.h"
 
 namespace {

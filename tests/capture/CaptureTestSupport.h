@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "viewer/capture/core/AviWriter.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace capture_test {
 

@@ -9,7 +9,7 @@
 
 #include "tests/capture/CaptureTestSupport.h"
 #include "viewer/capture/core/ImageEncoding.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "tests/capture/CaptureTestSupport.h"
 #include "viewer/capture/core/VideoFile.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "tests/api/SimFixture.h"
 #include "viewer/calibration/core/CalibrationTools.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace calibration {
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "viewer/calibration/core/FrameCsv.h"
-#include "viewer/live/core/FrameImage.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/FrameImage.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace {
 

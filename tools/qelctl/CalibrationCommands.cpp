@@ -20,7 +20,7 @@
 #include "viewer/calibration/core/FrameCsv.h"
 #include "viewer/calibration/core/GammaTable.h"
 #include "viewer/files/Files.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 #include "viewer/picture/core/Controls.h"
 
 namespace qelctl {

@@ -12,7 +12,7 @@
 #include "viewer/capture/core/ImageEncoding.h"
 #include "viewer/capture/core/SettingsFile.h"
 #include "viewer/capture/core/VideoFile.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 #include "viewer/picture/core/Controls.h"
 
 namespace qelctl {

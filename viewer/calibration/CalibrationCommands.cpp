@@ -13,7 +13,7 @@
 #include "viewer/calibration/CalibrationPage.h"
 #include "viewer/calibration/core/GammaTable.h"
 #include "viewer/capture/core/ImageEncoding.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace calibration {
 namespace {

@@ -8,7 +8,7 @@
 #include "viewer/base/ViewState.h"
 #include "viewer/capture/core/ImageEncoding.h"
 #include "viewer/capture/core/SettingsFile.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 #include "viewer/picture/LivePage.h"
 
 namespace capture {

@@ -12,7 +12,7 @@
 #include "viewer/base/GuiCall.h"
 #include "viewer/base/Operator.h"
 #include "viewer/base/ViewState.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 #include "viewer/picture/LivePage.h"
 #include "viewer/picture/PageContext.h"
 

@@ -12,8 +12,8 @@
 #include "viewer/base/ViewState.h"
 #include "viewer/live/LiveView.h"
 #include "viewer/live/core/FrameRate.h"
-#include "viewer/live/core/Render.h"
 #include "viewer/live/core/SemaphoreWait.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace live {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "viewer/base/Ids.h"
 #include "viewer/live/core/DisplayBitmap.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace live {
 

@@ -14,7 +14,7 @@
 #include "viewer/live/DisplayThread.h"
 #include "viewer/live/core/CaptureHandOff.h"
 #include "viewer/live/core/DisplayBitmap.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 class QLabel;
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace live {
 namespace {

@@ -1,7 +1,7 @@
 // The recorder's feed from the display thread.
 #include "viewer/live/RecorderFeed.h"
 
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace live {
 

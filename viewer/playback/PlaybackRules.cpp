@@ -3,7 +3,7 @@
 
 #include <QStringList>
 
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace playback {
 namespace {

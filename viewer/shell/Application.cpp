@@ -16,7 +16,7 @@
 #include "viewer/calibration/CalibrationCommands.h"
 #include "viewer/capture/CaptureCommands.h"
 #include "viewer/live/ImageArea.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 #include "viewer/picture/LivePage.h"
 #include "viewer/playback/Player.h"
 #include "viewer/shell/DumpControls.h"

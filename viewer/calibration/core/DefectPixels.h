@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace calibration {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "viewer/capture/core/ByteWriter.h"
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 #include "viewer/picture/core/Controls.h"
 
 namespace capture {

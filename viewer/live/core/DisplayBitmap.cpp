@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace live {
 

@@ -1,9 +1,9 @@
 // Frame images for other programs: thin wrappers over the live kernels (Render.h).
-#include "viewer/live/core/FrameImage.h"
+#include "viewer/live/core/image/FrameImage.h"
 
 #include <utility>
 
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 namespace live {
 namespace {

@@ -1,6 +1,6 @@
 // Frame check, colour and monochrome conversion, boundary blanking and the drawn overlays of the
 // display bitmap; plain integer kernels over caller-owned buffers.
-#include "viewer/live/core/Render.h"
+#include "viewer/live/core/image/Render.h"
 
 #include <algorithm>
 #include <atomic>
